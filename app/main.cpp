@@ -1,0 +1,19 @@
+#include "app/mainwindow.h"
+#include "app/processstate.h"
+#include "platform/platform.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    initLocalEncoding();
+    const QString argument = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    Platform &platform = systemPlatform();
+    const ProcessState process = startup::prepareProcess(argument, platform);
+
+    QApplication app(argc, argv);
+    auto *window = new MainWindow(process, platform);
+    const int result = app.exec();
+    delete window; // stops and waits for a running script before the application goes
+    return result;
+}

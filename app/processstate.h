@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+// Process-wide state, set once during start-up before the main window exists.
+struct ProcessState
+{
+    QString argument; // the first command-line argument, empty when there is none
+    QString executablePath;
+    QString programFolder; // ends with a separator; empty when the path has none
+    QString settingsPath; // programFolder + "Quorvel.qcf"
+    bool fileStartMode = false;
+
+    QString scriptFolder() const; // programFolder + "ZtFiles" + separator
+    QString defaultScriptPath() const; // scriptFolder() + "Quorvel.zt"
+    bool autorun() const; // the argument is exactly "-autorun"
+};
+
+class Platform;
+
+namespace startup {
+
+// The folder part of an executable path, up to and including its last separator.
+QString programFolderOf(const QString &executablePath);
+
+// A plain start or an autostart replaces a running instance; a start with a script file
+// (or any other argument) runs beside it.
+bool replacesRunningInstance(const QString &argument);
+
+// Steps 1 to 5 of start-up: argument, paths, the single-instance rule, file-start mode.
+ProcessState prepareProcess(const QString &argument, Platform &platform);
+
+} // namespace startup

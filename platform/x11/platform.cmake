@@ -1,0 +1,2 @@
+# Linux/X11 platform sources.
+target_sources(quorvel_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11platform.cpp)
