@@ -12,6 +12,8 @@ int main(int argc, char *argv[])
     const ProcessState process = startup::prepareProcess(argument, platform);
 
     QApplication app(argc, argv);
+    // The program lives in the tray: closing its window or a message box never ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
     auto *window = new MainWindow(process, platform);
     const int result = app.exec();
     delete window; // stops and waits for a running script before the application goes

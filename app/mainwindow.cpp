@@ -1,16 +1,51 @@
 #include "app/mainwindow.h"
 
+#include "app/dialogs.h"
 #include "app/guithreadcall.h"
+#include "app/scriptfiles.h"
+#include "app/systemtray.h"
 #include "engine/preparation.h"
 #include "platform/platform.h"
+#include "settings/settings.h"
 #include "ui_mainwindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
+#include <QCollator>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
-#include <QMessageBox>
-#include <QScreen>
+#include <QRegularExpression>
 #include <QTimer>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+const QString kStandardTitle = QStringLiteral("OrbenixQuorvel");
+const QString kVersion = QStringLiteral("5.4");
+
+// Digits of the hotkey slots in the order of their rows.
+constexpr int kSlotDigits[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0};
+
+} // namespace
+
+QString helpFilePath(const QString &settingsPath)
+{
+    QString path = settingsPath;
+    const int at = path.lastIndexOf(QLatin1String(".qcf"));
+    if (at >= 0)
+        path.replace(at, 4, QStringLiteral("Explain.txt"));
+    return path;
+}
+
+int leadingNumber(const QByteArray &value)
+{
+    return std::atoi(value.constData());
+}
 
 MainWindow::MainWindow(const ProcessState &process, Platform &platform, QWidget *parent)
     : QMainWindow(parent)
@@ -25,23 +60,137 @@ MainWindow::MainWindow(const ProcessState &process, Platform &platform, QWidget 
     ui->setupUi(this);
     ui->tabWidget->setCurrentIndex(0);
 
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        screenWidth = screen->geometry().width();
-        screenHeight = screen->geometry().height();
-    }
+    const QSize screen = m_platform.screenSize();
+    screenWidth = screen.width();
+    screenHeight = screen.height();
     designHeight = height();
     designWidth = width();
 
-    if (m_process.fileStartMode) {
-        ExecuteInstructions(readScriptFile(m_process.argument));
-        return;
+    if (!m_process.fileStartMode) {
+        m_tray = new SystemTray(this);
+        connect(m_tray, &SystemTray::showWidget, this, &MainWindow::ShowSoftWindow);
+        connect(m_tray, &QSystemTrayIcon::activated, this, &MainWindow::SystemTrayActivated);
     }
 
-    if (!m_process.autorun())
-        show();
-    move((screenWidth - width()) / 2, (screenHeight - height()) / 3);
-    setWindowTitle(QStringLiteral("OrbenixQuorvel") + QStringLiteral("5.4"));
+    settings::ReadSettingsFile(m_settingsBuffer, m_process.settingsPath);
+
+    if (m_process.fileStartMode) {
+        ExecuteInstructions(readScriptFile(m_process.argument));
+    } else {
+        if (!m_process.autorun())
+            show();
+        applySettings();
+    }
+
+    auto *save = new QAction(this);
+    save->setShortcut(QKeySequence(QStringLiteral("ctrl+s")));
+    addAction(save);
+    connect(save, &QAction::triggered, this, &MainWindow::SaveZtFile);
+}
+
+void MainWindow::applySettings()
+{
+    // Geometry: the saved one, or centred horizontally in the upper third.
+    if (!setting("SoftPositionX").isEmpty()) {
+        m_savedGeometry.x = leadingNumber(setting("SoftPositionX"));
+        m_savedGeometry.y = leadingNumber(setting("SoftPositionY"));
+        m_savedGeometry.width = leadingNumber(setting("SoftWidth"));
+        m_savedGeometry.height = leadingNumber(setting("SoftHeight"));
+        move(m_savedGeometry.x, m_savedGeometry.y);
+        resize(m_savedGeometry.width, m_savedGeometry.height);
+    } else {
+        move((screenWidth - width()) / 2, (screenHeight - height()) / 3);
+    }
+
+    const QByteArray oem = setting("OEMVersion");
+    if (oem.isEmpty())
+        setWindowTitle(kStandardTitle + kVersion);
+    else
+        setResellerTitle(QString::fromLocal8Bit(oem));
+
+    setWindowIcon(QIcon(idleTrayIconPath()));
+
+    fillScriptList();
+
+    if (setting("autoRun") == "y")
+        ui->cBox_AutoRun->setChecked(true);
+    if (setting("ztFileRun") == "y")
+        ui->cBox_ZtFileRun->setChecked(true);
+
     ui->lb_ShowDisposingFile->setText(runHintText());
+
+    const auto fillField = [this](QLineEdit *field, const char *key) {
+        const QByteArray value = setting(key);
+        if (!value.isEmpty())
+            field->setText(QString::fromLocal8Bit(value));
+    };
+    const auto startsWithY = [this](const char *key) { return setting(key).startsWith('y'); };
+
+    fillField(ui->lEdt_ConnectAdslName, "connectAdslName");
+    fillField(ui->lEdt_ConnectAdslUser, "connectAdslUser");
+    fillField(ui->lEdt_ConnectAdslPassword, "connectAdslPassword");
+    fillField(ui->lEdt_DisconnectAdslName, "disconnectAdslName");
+
+    fillField(ui->lEdt_SaveToCsvFileSelect, "SaveToCsvFileSelect");
+    fillField(ui->lEdt_SearchFromCsvFileSelect, "SearchFromCsvFileSelect");
+    ui->cBox_CsvContentAutoCopy->setChecked(startsWithY("CsvContentAutoCopy"));
+    ui->cBox_AutoClearCsvFirstCol->setChecked(startsWithY("AutoClearCsvFirstCol"));
+
+    ui->cBox_AutoAddMSleep->setChecked(!setting("AutoAddMSleep").startsWith('n'));
+    const QByteArray msec = setting("MsecSleep");
+    if (!msec.isEmpty())
+        ui->sBox_MsecSleep->setValue(leadingNumber(msec));
+
+    for (int digit : kSlotDigits) {
+        const QByteArray key = "Ctrl_" + QByteArray::number(digit);
+        if (startsWithY(key.constData()))
+            slotCheckBox(digit)->setChecked(true);
+    }
+    for (int digit : kSlotDigits) {
+        const QByteArray key = "CtrlPath_" + QByteArray::number(digit);
+        fillField(slotField(digit), key.constData());
+    }
+
+    fillField(ui->lEdt_CsvFilePath, "CsvFilePath");
+    ui->cBox_AutoSaveToCsvFile->setChecked(!setting("AutoSaveToCsvFile").startsWith('n'));
+
+    if (startsWithY("executeAtOnce")) {
+        ui->cBox_ExecuteAtOnce->setChecked(true);
+        on_pBtn_ExecuteInstruction_clicked();
+    }
+
+    ui->tabWidget->setCurrentIndex(0);
+    // Enter in these fields presses their buttons.
+    const std::pair<QLineEdit *, QPushButton *> enterPresses[] = {
+        {ui->lEdt_Keyboard, ui->pBtn_Keyboard},
+        {ui->lEdt_InputText, ui->pBtn_InputText},
+        {ui->lEdt_OpenUrl, ui->pBtn_OpenUrl},
+        {ui->lEdt_SaveToCsv, ui->pBtn_SaveToCsv},
+    };
+    for (const auto &[field, button] : enterPresses)
+        connect(field, SIGNAL(returnPressed()), button, SIGNAL(clicked()), Qt::UniqueConnection);
+    QDir().mkpath(m_process.programFolder + QStringLiteral("BmpLibrary"));
+}
+
+void MainWindow::fillScriptList()
+{
+    const QString folder = m_process.scriptFolder();
+    QDir().mkpath(folder);
+    if (QFileInfo::exists(m_process.defaultScriptPath())) {
+        ui->cmBox_LoadInstruction->addItem(QStringLiteral("Quorvel"));
+        ui->tEdt_ExecuteText->setPlainText(readScriptFile(m_process.defaultScriptPath()));
+    }
+    QStringList names;
+    const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files);
+    for (const QFileInfo &file : files) {
+        if (file.suffix().compare(QLatin1String("zt"), Qt::CaseInsensitive) == 0
+            && file.completeBaseName() != QLatin1String("Quorvel"))
+            names << file.completeBaseName();
+    }
+    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
+    ui->cmBox_LoadInstruction->addItems(names);
 }
 
 MainWindow::~MainWindow()
@@ -55,6 +204,40 @@ MainWindow::~MainWindow()
     }
 }
 
+QByteArray MainWindow::setting(const char *key) const
+{
+    return settings::ReadSetting(m_settingsBuffer, QByteArray(key));
+}
+
+void MainWindow::writeSetting(const char *key, const QString &value)
+{
+    settings::WriteSetting(m_process.settingsPath, QByteArray(key), value.toLocal8Bit());
+}
+
+void MainWindow::setStandardTitle()
+{
+    setWindowTitle(kStandardTitle + kVersion);
+    if (m_tray)
+        m_tray->setToolTip(kStandardTitle);
+}
+
+void MainWindow::setResellerTitle(const QString &name)
+{
+    setWindowTitle(name + kVersion);
+    if (m_tray)
+        m_tray->setToolTip(name);
+}
+
+QCheckBox *MainWindow::slotCheckBox(int digit) const
+{
+    return findChild<QCheckBox *>(QStringLiteral("cBox_KeyToPerform_%1").arg(digit));
+}
+
+QLineEdit *MainWindow::slotField(int digit) const
+{
+    return findChild<QLineEdit *>(QStringLiteral("lEdt_KeyToPerform_%1").arg(digit));
+}
+
 QString MainWindow::clipboardTextForInterpreter()
 {
     // The clipboard belongs to the GUI thread; the interpreter asks it there and stops
@@ -63,6 +246,9 @@ QString MainWindow::clipboardTextForInterpreter()
         this, [] { return QGuiApplication::clipboard()->text(QClipboard::Clipboard); },
         [this] { return thread.executeFlag.load(); });
 }
+
+// ---------------------------------------------------------------------------------------------
+// Run control
 
 void MainWindow::ExecuteInstructions(QString text)
 {
@@ -137,7 +323,7 @@ void MainWindow::on_ShowDisposingFile(QString text)
     }
     // The first message of a file-start run is final: later ones are dropped.
     disconnect(&thread, &QInstructionThread::ShowDisposingFile, this, &MainWindow::on_ShowDisposingFile);
-    QMessageBox::information(this, QStringLiteral("注意："), text, QMessageBox::Yes);
+    dialogs::information(this, QStringLiteral("注意："), text, QMessageBox::Yes);
     QCoreApplication::quit();
 }
 
@@ -157,6 +343,8 @@ void MainWindow::on_signal_ExecuteInstructionFinish()
     if (!m_process.fileStartMode) {
         ui->pBtn_ExecuteInstruction->setText(QStringLiteral("执行指令(Ctrl+E)"));
         ui->pBtn_ExecuteInstruction->setEnabled(true);
+        if (m_tray)
+            m_tray->setIcon(QIcon(idleTrayIconPath()));
     }
     if (thread.isRunning())
         thread.exit(0);
@@ -164,11 +352,85 @@ void MainWindow::on_signal_ExecuteInstructionFinish()
 
 void MainWindow::on_Signal_StepNum(int sNum)
 {
-    Q_UNUSED(sNum)
-    // The tray animation comes with the tray icon.
+    if (m_tray)
+        m_tray->setIcon(QIcon(runningTrayIconPath(sNum)));
 }
+
+// ---------------------------------------------------------------------------------------------
+// Shell slots
 
 void MainWindow::on_pBtn_ExecuteInstruction_clicked()
 {
-    ExecuteInstructions(ui->tEdt_ExecuteText->toPlainText().trimmed());
+    const QString text = ui->tEdt_ExecuteText->toPlainText().trimmed();
+
+    static const QRegularExpression reseller(QStringLiteral("\\AOEMbyOrbenix->(.*)\\z"),
+                                             QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = reseller.match(text);
+    if (m.hasMatch()) {
+        const QString name = m.captured(1).trimmed();
+        if (name.isEmpty())
+            setStandardTitle();
+        else
+            setResellerTitle(name);
+        // A value never spans lines in the settings file.
+        QString stored = name;
+        stored.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        writeSetting("OEMVersion", stored);
+    }
+
+    writeScriptFile(m_process.defaultScriptPath(), text);
+    ExecuteInstructions(text);
+}
+
+void MainWindow::on_cBox_ExecuteAtOnce_clicked()
+{
+    writeSetting("executeAtOnce", ui->cBox_ExecuteAtOnce->isChecked() ? QStringLiteral("y")
+                                                                     : QStringLiteral("n"));
+}
+
+void MainWindow::on_pBtn_FixedSoftPosition_clicked()
+{
+    writeSetting("SoftHeight", QString::number(height()));
+    writeSetting("SoftWidth", QString::number(width()));
+    writeSetting("SoftPositionX", QString::number(x()));
+    writeSetting("SoftPositionY", QString::number(y()));
+    m_savedGeometry = {x(), y(), width(), height()};
+    dialogs::about(this, QStringLiteral("Message:"), QStringLiteral("软件窗口大小和位置数据已保存!"));
+}
+
+void MainWindow::on_pBtn_ExplainTxt_clicked()
+{
+    m_platform.openTextFile(QDir::toNativeSeparators(helpFilePath(m_process.settingsPath)));
+}
+
+void MainWindow::ShowSoftWindow()
+{
+    showNormal();
+    if (m_savedGeometry.width > 0 && m_savedGeometry.height > 0) {
+        move(m_savedGeometry.x, m_savedGeometry.y);
+        resize(m_savedGeometry.width, m_savedGeometry.height);
+    } else {
+        resize(designWidth, designHeight);
+    }
+    raise();
+    activateWindow();
+}
+
+void MainWindow::SystemTrayActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger)
+        ShowSoftWindow();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    hide();
+    event->ignore();
+}
+
+void MainWindow::SaveZtFile()
+{
+    ui->lb_ShowDisposingFile->setText(runHintText());
+    if (!m_currentScriptPath.isEmpty() && QFileInfo::exists(m_currentScriptPath))
+        writeScriptFile(m_currentScriptPath, ui->tEdt_ExecuteText->toPlainText().trimmed());
 }

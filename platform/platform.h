@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSize>
 #include <QString>
 
 // Everything that talks to the operating system directly goes through this interface, so the
@@ -26,6 +27,11 @@ public:
 
     // True when a file or folder of that name exists.
     virtual bool fileExists(const QString &path) = 0;
+
+    // Size of the primary screen in pixels.
+    virtual QSize screenSize();
+    // Shows a text file in the desktop's text viewer (the help file).
+    virtual void openTextFile(const QString &path);
 };
 
 // The implementation for the running system; lives for the whole process.

@@ -1,8 +1,18 @@
 // The real main window, built offscreen in a temporary program folder.
+#include "app/dialogs.h"
 #include "app/mainwindow.h"
+#include "app/systemtray.h"
 #include "fakeplatform.h"
+#include "settings/settings.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QClipboard>
+#include <QComboBox>
+#include <QSpinBox>
+#include <QTabWidget>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
@@ -20,11 +30,13 @@ class TestMainWindow : public QObject
 private:
     QTemporaryDir dir;
     FakePlatform platform;
+    QStringList questions;
 
-    std::unique_ptr<MainWindow> makeWindow(bool fileStart = false, const QString &argument = {})
+    std::unique_ptr<MainWindow> makeWindow(bool fileStart = false, const QString &argument = {},
+                                           const QString &folder = {})
     {
         ProcessState process;
-        process.programFolder = dir.path() + QLatin1Char('/');
+        process.programFolder = (folder.isEmpty() ? dir.path() : folder) + QLatin1Char('/');
         process.settingsPath = process.programFolder + QStringLiteral("Quorvel.qcf");
         process.fileStartMode = fileStart;
         process.argument = argument;
@@ -39,7 +51,244 @@ private:
     static QLabel *status(MainWindow &w) { return w.findChild<QLabel *>(QStringLiteral("lb_ShowDisposingFile")); }
     static QString clipboardText() { return QGuiApplication::clipboard()->text(); }
 
+    // A fresh program folder with a settings file and scripts.
+    struct Folder
+    {
+        QTemporaryDir dir;
+        explicit Folder(const QByteArray &settingsText, const QMap<QString, QByteArray> &scripts = {})
+        {
+            writeFile(dir.filePath(QStringLiteral("Quorvel.qcf")), settingsText);
+            if (!scripts.isEmpty())
+                QDir().mkpath(dir.filePath(QStringLiteral("ZtFiles")));
+            for (auto it = scripts.begin(); it != scripts.end(); ++it)
+                writeFile(dir.filePath(QStringLiteral("ZtFiles/") + it.key()), it.value());
+        }
+        QString path() const { return dir.path(); }
+        QByteArray settingsFile() const { return readFile(dir.filePath(QStringLiteral("Quorvel.qcf"))); }
+    };
+    static void writeFile(const QString &path, const QByteArray &bytes)
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    static QByteArray readFile(const QString &path)
+    {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }
+
 private slots:
+    void initTestCase()
+    {
+        // The offscreen platform's default font is larger than a desktop's; use a desktop-like
+        // one so the form fits its design size as it does on screen.
+        QApplication::setFont(QFont(QStringLiteral("Sans Serif"), 9));
+    }
+
+    void init()
+    {
+        platform.calls.clear();
+        dialogs::setResponder([this](const dialogs::Question &q) {
+            questions << q.title + QLatin1Char('|') + q.text;
+            return QString();
+        });
+        questions.clear();
+    }
+
+    void emptySettingsGiveDefaults()
+    {
+        Folder folder("");
+        auto w = makeWindow(false, {}, folder.path());
+        QCOMPARE(w->windowTitle(), QStringLiteral("OrbenixQuorvel5.4"));
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->size(), QSize(1030, 680));
+        const QSize screen = platform.screenSize();
+        QCOMPARE(w->pos(), QPoint((screen.width() - 1030) / 2, (screen.height() - 680) / 3));
+        QVERIFY(w->findChild<QCheckBox *>(QStringLiteral("cBox_AutoAddMSleep"))->isChecked());
+        QVERIFY(w->findChild<QCheckBox *>(QStringLiteral("cBox_AutoSaveToCsvFile"))->isChecked());
+        QVERIFY(!w->findChild<QCheckBox *>(QStringLiteral("cBox_ExecuteAtOnce"))->isChecked());
+        QVERIFY(!w->findChild<QCheckBox *>(QStringLiteral("cBox_AutoRun"))->isChecked());
+        QVERIFY(!w->findChild<QCheckBox *>(QStringLiteral("cBox_KeyToPerform_1"))->isChecked());
+        QCOMPARE(w->findChild<QSpinBox *>(QStringLiteral("sBox_MsecSleep"))->value(), 100);
+        QCOMPARE(w->findChild<QTabWidget *>(QStringLiteral("tabWidget"))->currentIndex(), 0);
+        QCOMPARE(status(*w)->text(), runHintText());
+        QVERIFY(QFileInfo(folder.path() + QStringLiteral("/ZtFiles")).isDir());
+        QVERIFY(QFileInfo(folder.path() + QStringLiteral("/BmpLibrary")).isDir());
+        QVERIFY(w->systemTray());
+        QCOMPARE(w->systemTray()->toolTip(), QStringLiteral("OrbenixQuorvel"));
+    }
+
+    void settingsApplyAtStartUp()
+    {
+        Folder folder("SoftPositionX=  40 \r\nSoftPositionY=30\r\nSoftWidth=1100\r\nSoftHeight=600\r\n"
+                      "OEMVersion=Acme\r\nautoRun=y\r\nztFileRun=yes\r\nMsecSleep=250ms\r\n"
+                      "AutoAddMSleep=n\r\nCtrl_3=y\r\nCtrl_0=yes\r\nCtrlPath_3=/tmp/a.zt\r\n"
+                      "CsvFilePath=/tmp/t.csv\r\nAutoSaveToCsvFile=no\r\nCsvContentAutoCopy=y\r\n"
+                      "connectAdslName=dsl\r\n",
+                      {{QStringLiteral("Quorvel.zt"), QByteArray("复制->default\r\n")},
+                       {QStringLiteral("beta.ZT"), QByteArray()},
+                       {QStringLiteral("Alpha.zt"), QByteArray()},
+                       {QStringLiteral("notes.txt"), QByteArray()}});
+        auto w = makeWindow(false, {}, folder.path());
+        QCOMPARE(w->pos(), QPoint(40, 30));
+        QCOMPARE(w->size(), QSize(1100, 600));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Acme5.4"));
+        QCOMPARE(w->systemTray()->toolTip(), QStringLiteral("Acme"));
+        QVERIFY(w->findChild<QCheckBox *>(QStringLiteral("cBox_AutoRun"))->isChecked());
+        // Read exactly: "yes" is not "y".
+        QVERIFY(!w->findChild<QCheckBox *>(QStringLiteral("cBox_ZtFileRun"))->isChecked());
+        QCOMPARE(w->findChild<QSpinBox *>(QStringLiteral("sBox_MsecSleep"))->value(), 250);
+        QVERIFY(!w->findChild<QCheckBox *>(QStringLiteral("cBox_AutoAddMSleep"))->isChecked());
+        QVERIFY(w->findChild<QCheckBox *>(QStringLiteral("cBox_KeyToPerform_3"))->isChecked());
+        QVERIFY(w->findChild<QCheckBox *>(QStringLiteral("cBox_KeyToPerform_0"))->isChecked());
+        QVERIFY(!w->findChild<QCheckBox *>(QStringLiteral("cBox_KeyToPerform_1"))->isChecked());
+        QCOMPARE(w->findChild<QLineEdit *>(QStringLiteral("lEdt_KeyToPerform_3"))->text(), QStringLiteral("/tmp/a.zt"));
+        QCOMPARE(w->findChild<QLineEdit *>(QStringLiteral("lEdt_CsvFilePath"))->text(), QStringLiteral("/tmp/t.csv"));
+        QVERIFY(!w->findChild<QCheckBox *>(QStringLiteral("cBox_AutoSaveToCsvFile"))->isChecked());
+        QVERIFY(w->findChild<QCheckBox *>(QStringLiteral("cBox_CsvContentAutoCopy"))->isChecked());
+        QCOMPARE(w->findChild<QLineEdit *>(QStringLiteral("lEdt_ConnectAdslName"))->text(), QStringLiteral("dsl"));
+
+        const QComboBox *list = w->findChild<QComboBox *>(QStringLiteral("cmBox_LoadInstruction"));
+        QStringList names;
+        for (int i = 0; i < list->count(); ++i)
+            names << list->itemText(i);
+        QCOMPARE(names, (QStringList{QStringLiteral("Quorvel"), QStringLiteral("Alpha"), QStringLiteral("beta")}));
+        QCOMPARE(editor(*w)->toPlainText(), QStringLiteral("复制->default\n"));
+        // Nothing ran: executeAtOnce is off.
+        QVERIFY(runButton(*w)->isEnabled());
+    }
+
+    void autorunStartStaysHidden()
+    {
+        Folder folder("");
+        auto w = makeWindow(false, QStringLiteral("-autorun"), folder.path());
+        QVERIFY(!w->isVisible());
+        QVERIFY(w->systemTray());
+    }
+
+    void executeAtOnceRunsTheDefaultScript()
+    {
+        Folder folder("executeAtOnce=y\r\n", {{QStringLiteral("Quorvel.zt"), QByteArray("复制->ran at once")}});
+        auto w = makeWindow(false, {}, folder.path());
+        QVERIFY(w->findChild<QCheckBox *>(QStringLiteral("cBox_ExecuteAtOnce"))->isChecked());
+        QVERIFY(!runButton(*w)->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(clipboardText(), QStringLiteral("ran at once"), 5000);
+    }
+
+    void fileStartModeHasNoTrayAndLeavesTheWindowAlone()
+    {
+        Folder folder("executeAtOnce=y\r\nOEMVersion=Acme\r\n");
+        const QString script = folder.path() + QStringLiteral("/run.zt");
+        writeFile(script, "串1->x");
+        auto w = makeWindow(true, script, folder.path());
+        QVERIFY(!w->systemTray());
+        QVERIFY(!w->isVisible());
+        QCOMPARE(runButton(*w)->text(), QStringLiteral("执行指令(Ctrl+E)"));
+        QVERIFY(w->instructionThread().isRunning() || w->instructionThread().isFinished());
+        QVERIFY(!QFileInfo::exists(folder.path() + QStringLiteral("/ZtFiles")));
+    }
+
+    void runButtonSavesTheDefaultScriptAndResellerTitle()
+    {
+        Folder folder("A=1\r\n");
+        auto w = makeWindow(false, {}, folder.path());
+        editor(*w)->setPlainText(QStringLiteral("  OEMbyOrbenix->  Acme Tools \n"));
+        QTest::mouseClick(runButton(*w), Qt::LeftButton);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Acme Tools5.4"));
+        QCOMPARE(w->systemTray()->toolTip(), QStringLiteral("Acme Tools"));
+        QCOMPARE(settings::ReadSetting(folder.settingsFile(), "OEMVersion"), QByteArray("Acme Tools"));
+        QCOMPARE(readFile(folder.path() + QStringLiteral("/ZtFiles/Quorvel.zt")),
+                 QByteArray("OEMbyOrbenix->  Acme Tools"));
+        QTRY_VERIFY_WITH_TIMEOUT(runButton(*w)->isEnabled(), 5000);
+
+        // The title survives a restart; an empty name restores the standard one.
+        w.reset();
+        w = makeWindow(false, {}, folder.path());
+        QCOMPARE(w->windowTitle(), QStringLiteral("Acme Tools5.4"));
+        editor(*w)->setPlainText(QStringLiteral("OEMbyOrbenix->\n第二行->x"));
+        editor(*w)->setPlainText(QStringLiteral("OEMbyOrbenix->"));
+        QTest::mouseClick(runButton(*w), Qt::LeftButton);
+        QCOMPARE(w->windowTitle(), QStringLiteral("OrbenixQuorvel5.4"));
+        QCOMPARE(w->systemTray()->toolTip(), QStringLiteral("OrbenixQuorvel"));
+        QCOMPARE(settings::ReadSetting(folder.settingsFile(), "OEMVersion"), QByteArray());
+        QTRY_VERIFY_WITH_TIMEOUT(runButton(*w)->isEnabled(), 5000);
+
+        // Multi-line text is written with CR LF.
+        editor(*w)->setPlainText(QStringLiteral("串1->a\n串1->b"));
+        QTest::mouseClick(runButton(*w), Qt::LeftButton);
+        QCOMPARE(readFile(folder.path() + QStringLiteral("/ZtFiles/Quorvel.zt")), QByteArray("串1->a\r\n串1->b"));
+        QTRY_VERIFY_WITH_TIMEOUT(runButton(*w)->isEnabled(), 5000);
+    }
+
+    void trayIconFollowsTheSteps_data()
+    {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QString>("icon");
+        QTest::newRow("1") << 1 << QStringLiteral(":/images/Quorvel_3.ico");
+        QTest::newRow("2") << 2 << QStringLiteral(":/images/Quorvel_4.ico");
+        QTest::newRow("3") << 3 << QStringLiteral(":/images/Quorvel_5.ico");
+        QTest::newRow("4") << 4 << QStringLiteral(":/images/Quorvel_6.ico");
+        QTest::newRow("5") << 5 << QStringLiteral(":/images/Quorvel_3.ico");
+    }
+
+    void trayIconFollowsTheSteps()
+    {
+        QFETCH(int, step);
+        QFETCH(QString, icon);
+        QCOMPARE(runningTrayIconPath(step), icon);
+        QVERIFY(!QIcon(icon).isNull());
+        QVERIFY(!QIcon(idleTrayIconPath()).isNull());
+    }
+
+    void closeHidesAndTheTrayBringsItBack()
+    {
+        Folder folder("");
+        auto w = makeWindow(false, {}, folder.path());
+        w->resize(1200, 700);
+        QVERIFY(!w->close()); // the close event is ignored
+        QVERIFY(!w->isVisible());
+        // No saved geometry: the design size comes back, the position stays.
+        w->SystemTrayActivated(QSystemTrayIcon::Context);
+        QVERIFY(!w->isVisible());
+        w->SystemTrayActivated(QSystemTrayIcon::Trigger);
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->size(), QSize(1030, 680));
+
+        // Saved geometry is written to the settings and used from then on.
+        w->move(20, 25);
+        w->resize(1100, 600);
+        w->on_pBtn_FixedSoftPosition_clicked();
+        QCOMPARE(questions, QStringList{QStringLiteral("Message:|软件窗口大小和位置数据已保存!")});
+        const QByteArray saved = folder.settingsFile();
+        QVERIFY2(saved.startsWith("SoftPositionY="), saved.constData()); // new keys go in front
+        QCOMPARE(settings::ReadSetting(saved, "SoftWidth"), QByteArray("1100"));
+        QCOMPARE(settings::ReadSetting(saved, "SoftHeight"), QByteArray("600"));
+        w->close();
+        w->resize(300, 300);
+        w->systemTray()->showAction()->trigger();
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->size(), QSize(1100, 600));
+    }
+
+    void executeAtOnceBoxWritesItsSetting()
+    {
+        Folder folder("");
+        auto w = makeWindow(false, {}, folder.path());
+        QCheckBox *box = w->findChild<QCheckBox *>(QStringLiteral("cBox_ExecuteAtOnce"));
+        box->click();
+        QCOMPARE(settings::ReadSetting(folder.settingsFile(), "executeAtOnce"), QByteArray("y"));
+        box->click();
+        QCOMPARE(settings::ReadSetting(folder.settingsFile(), "executeAtOnce"), QByteArray("n"));
+    }
+
+    void helpFileNextToTheSettings()
+    {
+        QCOMPARE(helpFilePath(QStringLiteral("/opt/q/Quorvel.qcf")), QStringLiteral("/opt/q/QuorvelExplain.txt"));
+        QCOMPARE(helpFilePath(QStringLiteral("/a.qcf/Quorvel.qcf")), QStringLiteral("/a.qcf/QuorvelExplain.txt"));
+    }
+
     void runButtonTwoStates()
     {
         auto w = makeWindow();

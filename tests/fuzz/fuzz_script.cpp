@@ -1,0 +1,43 @@
+// libFuzzer target: any text must prepare and run to its end without crashing, hanging or
+// growing without bound. The first byte picks a few #insert files' contents from the input.
+#include "engine/preparation.h"
+#include "scriptrun.h"
+
+#include <QCoreApplication>
+
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static int argc = 1;
+    static char name[] = "fuzz";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+
+    const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), int(size));
+    // Inserted files are parts of the input itself, so cycles and nesting get explored.
+    const QStringList pieces = text.split(QStringLiteral("\n--\n"));
+    const preparation::FileReader reader = [&pieces](const QString &path) -> std::optional<QString> {
+        bool ok = false;
+        const int i = path.trimmed().toInt(&ok);
+        if (!ok || i < 0 || i >= pieces.size())
+            return std::nullopt;
+        return pieces.at(i);
+    };
+    const QStringList list = preparation::prepareFull(text, reader);
+    preparation::prepareReduced(text, reader);
+
+    // Run what came out, with a bound on the lines so endless loops stop.
+    ScriptRun run;
+    QObject guard;
+    int steps = 0;
+    QObject::connect(&run.thread, &QInstructionThread::Signal_StepNum, &guard,
+                     [&](int) {
+                         if (++steps > 2000)
+                             run.thread.executeFlag = false;
+                     },
+                     Qt::DirectConnection);
+    run.onRefresh = [&list] { return list; };
+    run.runList(list);
+    return 0;
+}
