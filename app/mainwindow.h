@@ -57,6 +57,27 @@ public slots:
     void on_pBtn_FixedSoftPosition_clicked();
     void on_pBtn_ExplainTxt_clicked();
 
+    // --- Editor display and editing aids (app/editor*) ---
+    // --- end editor ---
+
+    // --- Script files and quick-run (app/scriptfiles*) ---
+    // --- end script files ---
+
+    // --- Instruction builder panel (builder/) ---
+    // --- end builder ---
+
+    // --- CSV quick record and lookup (csv/) ---
+    // --- end CSV quick tools ---
+
+    // --- CSV table editor (csv/) ---
+    // --- end CSV table ---
+
+    // --- Hotkeys (app/hotkeys*) ---
+    // --- end hotkeys ---
+
+    // --- Autostart and association (app/autostart*) ---
+    // --- end autostart ---
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -90,6 +111,16 @@ private:
     QByteArray m_settingsBuffer; // the settings file as read once at start-up
     SavedGeometry m_savedGeometry;
     QString m_currentScriptPath; // the script last loaded from the list
+
+    // Members of the subsystems, each in its own block like the slots above.
+    // --- editor members ---
+    // --- end editor members ---
+    // --- builder members ---
+    // --- end builder members ---
+    // --- CSV members ---
+    // --- end CSV members ---
+    // --- hotkey members ---
+    // --- end hotkey members ---
 
     // A run asked for while the previous one still finishes its last line.
     bool m_hasPendingRun = false;
