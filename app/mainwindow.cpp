@@ -317,11 +317,15 @@ void MainWindow::on_ShowDisposingFile(QString text)
         ui->lb_ShowDisposingFile->setText(text);
         return;
     }
+    // The first message of a file-start run is final: later ones are dropped, also a
+    // "complete" that was already queued when the message box opened.
+    if (m_finalMessageShown)
+        return;
     if (text == QLatin1String("complete")) {
         QCoreApplication::quit();
         return;
     }
-    // The first message of a file-start run is final: later ones are dropped.
+    m_finalMessageShown = true;
     disconnect(&thread, &QInstructionThread::ShowDisposingFile, this, &MainWindow::on_ShowDisposingFile);
     dialogs::information(this, QStringLiteral("注意："), text, QMessageBox::Yes);
     QCoreApplication::quit();

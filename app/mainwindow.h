@@ -111,6 +111,7 @@ private:
     QByteArray m_settingsBuffer; // the settings file as read once at start-up
     SavedGeometry m_savedGeometry;
     QString m_currentScriptPath; // the script last loaded from the list
+    bool m_finalMessageShown = false; // file-start mode: the one message box is up
 
     // Members of the subsystems, each in its own block like the slots above.
     // --- editor members ---

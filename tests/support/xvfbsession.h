@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QSize>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
+
+// A private X server for end-to-end tests: its own Xvfb on a free display, a private HOME and
+// XDG folders for everything started on it, and the tools that drive and watch it (xdotool,
+// xclip, import). Every process started through the session ends with it at the latest, and
+// also when the test process itself dies. Nothing here ever talks to another display.
+class XvfbSession
+{
+public:
+    struct Options
+    {
+        QSize screen {1024, 768};
+        int depth = 24;
+        // Runs xclipboard, which takes over the clipboard, so it outlives the program that
+        // set it (as a desktop's clipboard manager does).
+        bool clipboardKeeper = false;
+    };
+
+    struct Result
+    {
+        bool finished = false; // ended by itself within the time limit
+        int exitCode = -1;
+        QByteArray output;
+        QByteArray errors;
+        bool ok() const { return finished && exitCode == 0; }
+    };
+
+    explicit XvfbSession(const Options &options);
+    XvfbSession()
+        : XvfbSession(Options())
+    {
+    }
+    ~XvfbSession();
+    XvfbSession(const XvfbSession &) = delete;
+    XvfbSession &operator=(const XvfbSession &) = delete;
+
+    // The external programs a session with these options needs and that are not installed.
+    static QStringList missingTools(const Options &options);
+
+    bool isValid() const { return !m_display.isEmpty(); }
+    QString errorString() const { return m_error; }
+    QString display() const { return m_display; } // ":N"
+    QString homePath() const; // HOME of the programs started here
+    // The environment programs get: this DISPLAY, xcb, UTF-8, private HOME/XDG folders, no
+    // session bus or session manager of the real desktop.
+    QProcessEnvironment environment() const { return m_environment; }
+
+    // Starts a program on this display (environment() unless another one is given). It is
+    // ended with the session unless stopped before.
+    QProcess *start(const QString &program, const QStringList &arguments,
+        const QString &workingDirectory = QString(),
+        const QProcessEnvironment &environment = QProcessEnvironment());
+    // What a program started here wrote to its standard output and error, so far.
+    QByteArray outputOf(QProcess *process) const;
+    // Kills a program started here (if still running) and waits for its end.
+    void stop(QProcess *process);
+
+    // Runs a program on this display to its end; killed after timeoutMs.
+    Result run(const QString &program, const QStringList &arguments,
+        const QByteArray &input = QByteArray(), int timeoutMs = 10000);
+    Result xdotool(const QStringList &arguments, int timeoutMs = 10000);
+
+    // Window ids of `xdotool search <arguments>` (e.g. {"--onlyvisible", "--name", "^x$"}).
+    QStringList findWindows(const QStringList &searchArguments);
+    // The first window found within the time; empty when none appeared.
+    QString waitForWindow(const QStringList &searchArguments, int timeoutMs = 10000);
+    // Gives a window the keyboard focus and types keys into it (xdotool key names).
+    bool pressKeys(const QString &window, const QStringList &keys);
+
+    // The clipboard (not the selection) as text; empty when nobody owns it.
+    QByteArray clipboardText();
+    // Owns the clipboard with this text until someone else takes it (e.g. the keeper).
+    bool setClipboardText(const QByteArray &text);
+    bool clipboardKeeperRunning() const;
+
+    // Saves a picture of a window ("root" for the whole screen), e.g. a PNG file.
+    bool screenshot(const QString &filePath, const QString &window = QStringLiteral("root"));
+
+private:
+    bool startServer(const Options &options);
+    bool startClipboardKeeper();
+    QProcess *newProcess(bool politeEnd);
+
+    QTemporaryDir m_dir;
+    QString m_display;
+    QString m_error;
+    QProcessEnvironment m_environment;
+    QProcess *m_server = nullptr;
+    QProcess *m_keeper = nullptr;
+    std::vector<std::unique_ptr<QProcess>> m_processes; // the server first
+    QHash<QProcess *, QString> m_logs;
+};
