@@ -56,7 +56,7 @@ public:
     virtual void pause(int ms) = 0;
     // The run flag (false once a stop was asked for) and the wait flag of waiting commands.
     virtual bool running() const = 0;
-    virtual std::atomic<bool> &waitFlag() = 0;
+    virtual std::atomic<bool> &waitingFlag() = 0;
 
     // Position in the instruction list; a command that jumps sets the index of the line
     // before the one to run next (the run adds 1 after every line).

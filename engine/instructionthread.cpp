@@ -1,6 +1,8 @@
 #include "engine/instructionthread.h"
 
+#include "engine/commands.h"
 #include "engine/linepatterns.h"
+#include "platform/platform.h"
 #include "engine/sleeper.h"
 
 #include <QMutexLocker>
@@ -107,7 +109,7 @@ void QInstructionThread::run()
             } else {
                 if (state.index == 0)
                     pause(500);
-                if (executeLine() == Outcome::EndRun)
+                if (executeLine() == LineOutcome::EndRun)
                     break;
                 ++state.index;
                 emit Signal_StepNum(state.index);
@@ -126,18 +128,18 @@ void QInstructionThread::run()
     waitFlag = false;
 }
 
-QInstructionThread::Outcome QInstructionThread::executeLine()
+LineOutcome QInstructionThread::executeLine()
 {
     const QString text = entryAt(m_run->index).trimmed();
     if (text == kElse)
         applyElseRule();
     if (text.isEmpty())
-        return Outcome::Continue;
+        return LineOutcome::Continue;
     const QStringList parts = text.split(QStringLiteral("->"), Qt::KeepEmptyParts);
     if (parts.size() != 2)
-        return Outcome::Continue;
+        return LineOutcome::Continue;
 
-    Line line;
+    ScriptLine line;
     line.text = text;
     line.command = parts.at(0).trimmed();
     line.argument = parts.at(1).trimmed();
@@ -160,29 +162,66 @@ QInstructionThread::Outcome QInstructionThread::executeLine()
             break;
         }
         if (hit)
-            return (this->*row.handler)(line);
+            return row.member ? (this->*row.member)(line) : row.family(*this, line);
     }
     showLineError(m_run->index, text + QStringLiteral("(无该命令类型)"));
-    return Outcome::EndRun;
+    return LineOutcome::EndRun;
 }
 
-// Rows in the order they are tested. Command families that other parts of the program add
-// register their rows here, in their place in the order.
+LineOutcome commandNotAvailable(CommandContext &ctx, const ScriptLine &line)
+{
+    ctx.showLineError(line.text + QStringLiteral("(无该命令类型)"));
+    return LineOutcome::EndRun;
+}
+
+Platform &QInstructionThread::platform()
+{
+    return m_platform ? *m_platform : systemPlatform();
+}
+
+// Rows in the order they are tested; the first that matches runs.
 const QVector<QInstructionThread::Row> &QInstructionThread::dispatchTable()
 {
+    using T = QInstructionThread;
+    const auto core = [](Match m, const char *word, Member member) {
+        return Row{m, QString::fromUtf8(word), member, nullptr};
+    };
+    const auto family = [](const char *word, Family f) {
+        return Row{Match::Equals, QString::fromUtf8(word), nullptr, f};
+    };
     static const QVector<Row> table = {
-        {Match::Equals, QStringLiteral("执行"), &QInstructionThread::cmdRepeat},
-        {Match::Equals, QStringLiteral("截止"), &QInstructionThread::cmdStop},
-        {Match::Equals, QStringLiteral("复制"), &QInstructionThread::cmdCopy},
-        {Match::Equals, QStringLiteral("已复制"), &QInstructionThread::cmdClipboardCondition},
-        {Match::Equals, QStringLiteral("对比"), &QInstructionThread::cmdCompare},
-        {Match::BeginsWith, QStringLiteral("循环"), &QInstructionThread::cmdLoop},
-        {Match::StringCommand, QString(), &QInstructionThread::cmdStringVariable},
-        {Match::NumberCommand, QString(), &QInstructionThread::cmdNumberVariable},
-        {Match::Equals, QStringLiteral("刷新"), &QInstructionThread::cmdRefresh},
-        {Match::Equals, QStringLiteral("跳到"), &QInstructionThread::cmdJumpTo},
-        {Match::Equals, QStringLiteral("跳加"), &QInstructionThread::cmdJumpForward},
-        {Match::Equals, QStringLiteral("跳减"), &QInstructionThread::cmdJumpBack},
+        core(Match::Equals, "执行", &T::cmdRepeat),
+        family("鼠标", cmdMouse),
+        family("键盘", cmdKeyboard),
+        family("按下", cmdKeyDown),
+        family("抬起", cmdKeyUp),
+        family("粘贴", cmdPaste),
+        family("延时", cmdDelay),
+        family("时间", cmdWaitForTime),
+        family("关机", cmdShutdown),
+        family("打开", cmdOpen),
+        family("文件夹", cmdFolder),
+        family("cmd", cmdShell),
+        family("进程", cmdProcess),
+        core(Match::Equals, "截止", &T::cmdStop),
+        family("识别", cmdRecognise),
+        core(Match::Equals, "复制", &T::cmdCopy),
+        core(Match::Equals, "已复制", &T::cmdClipboardCondition),
+        core(Match::Equals, "对比", &T::cmdCompare),
+        core(Match::BeginsWith, "循环", &T::cmdLoop),
+        core(Match::StringCommand, "", &T::cmdStringVariable),
+        core(Match::NumberCommand, "", &T::cmdNumberVariable),
+        family("存csv", cmdSaveCsv),
+        family("查csv", cmdLookupCsv),
+        core(Match::Equals, "刷新", &T::cmdRefresh),
+        core(Match::Equals, "跳到", &T::cmdJumpTo),
+        core(Match::Equals, "跳加", &T::cmdJumpForward),
+        core(Match::Equals, "跳减", &T::cmdJumpBack),
+        family("文件", cmdFile),
+        family("改名", cmdRename),
+        family("日期", cmdDate),
+        family("截图", cmdCapture),
+        family("图片", cmdPicture),
     };
     return table;
 }
@@ -198,7 +237,7 @@ void QInstructionThread::showLineError(int index, QString text)
 // ---------------------------------------------------------------------------------------------
 // Source and target rules
 
-bool QInstructionThread::resolveSource(const Line &line, QString &arg, bool allowClipboard)
+bool QInstructionThread::resolveSource(const ScriptLine &line, QString &arg, bool allowClipboard)
 {
     int n = 0;
     if (numberSource(arg, &n)) {
@@ -219,7 +258,7 @@ bool QInstructionThread::resolveSource(const Line &line, QString &arg, bool allo
     return true;
 }
 
-bool QInstructionThread::deliverResult(const Line &line, const QString &result, bool *delivered)
+bool QInstructionThread::deliverResult(const ScriptLine &line, const QString &result, bool *delivered)
 {
     const QString &arg = line.argument;
     int n = 0;
@@ -295,49 +334,49 @@ void QInstructionThread::applyElseRule()
 // ---------------------------------------------------------------------------------------------
 // Commands of the core
 
-QInstructionThread::Outcome QInstructionThread::cmdRepeat(const Line &line)
+LineOutcome QInstructionThread::cmdRepeat(const ScriptLine &line)
 {
     QString arg = line.argument;
     if (!resolveSource(line, arg, true))
-        return Outcome::EndRun;
+        return LineOutcome::EndRun;
     const int count = toNumber(arg);
     m_run->repeatTotal = count;
     m_run->repeatRemaining = count;
     m_run->repeatStart = m_run->index + 1;
-    return Outcome::Continue;
+    return LineOutcome::Continue;
 }
 
-QInstructionThread::Outcome QInstructionThread::cmdStop(const Line &)
+LineOutcome QInstructionThread::cmdStop(const ScriptLine &)
 {
     m_run->index = listSize();
-    return Outcome::Continue;
+    return LineOutcome::Continue;
 }
 
-QInstructionThread::Outcome QInstructionThread::cmdCopy(const Line &line)
+LineOutcome QInstructionThread::cmdCopy(const ScriptLine &line)
 {
     QString arg = line.argument;
     int n = 0;
     if (numberSource(arg, &n) || stringSource(arg, &n)) {
         if (!resolveSource(line, arg, false))
-            return Outcome::EndRun;
+            return LineOutcome::EndRun;
     } else if (arg == QStringLiteral("(清空)")) {
         arg.clear();
     }
     emit ClipboardSetText(arg);
-    return Outcome::Continue;
+    return LineOutcome::Continue;
 }
 
-QInstructionThread::Outcome QInstructionThread::cmdClipboardCondition(const Line &line)
+LineOutcome QInstructionThread::cmdClipboardCondition(const ScriptLine &line)
 {
     const QString clipboard = readClipboard().trimmed();
     QString arg = line.argument;
     if (!resolveSource(line, arg, false))
-        return Outcome::EndRun;
+        return LineOutcome::EndRun;
     applyBlockRule(clipboard == arg);
-    return Outcome::Continue;
+    return LineOutcome::Continue;
 }
 
-QInstructionThread::Outcome QInstructionThread::cmdCompare(const Line &line)
+LineOutcome QInstructionThread::cmdCompare(const ScriptLine &line)
 {
     static const QRegularExpression stringPart(
         QStringLiteral("^[\\(（]\\s*串(\\d+)\\s*([=<>]=?)(.*)[\\)）]$"),
@@ -348,7 +387,7 @@ QInstructionThread::Outcome QInstructionThread::cmdCompare(const Line &line)
 
     QString expression = line.argument;
     if (!resolveSource(line, expression, true))
-        return Outcome::EndRun;
+        return LineOutcome::EndRun;
 
     bool result = false;
     const QStringList parts = expression.split(QStringLiteral("||"), Qt::KeepEmptyParts);
@@ -410,15 +449,15 @@ QInstructionThread::Outcome QInstructionThread::cmdCompare(const Line &line)
         }
     }
     applyBlockRule(result);
-    return Outcome::Continue;
+    return LineOutcome::Continue;
 }
 
-QInstructionThread::Outcome QInstructionThread::cmdLoop(const Line &line)
+LineOutcome QInstructionThread::cmdLoop(const ScriptLine &line)
 {
     RunState &st = *m_run;
     const int size = listSize();
     if (st.index >= size - 1)
-        return Outcome::Continue;
+        return LineOutcome::Continue;
     const QString next = entryAt(st.index + 1).trimmed();
     const QString &name = line.command;
     const int slot = st.loopNames.indexOf(name);
@@ -442,16 +481,16 @@ QInstructionThread::Outcome QInstructionThread::cmdLoop(const Line &line)
             }
         }
     }
-    return Outcome::Continue;
+    return LineOutcome::Continue;
 }
 
-QInstructionThread::Outcome QInstructionThread::cmdStringVariable(const Line &line)
+LineOutcome QInstructionThread::cmdStringVariable(const ScriptLine &line)
 {
     int n = 0;
     stringCommand(line.command, &n);
     if (!validIndex(n)) {
         showLineError(m_run->index, line.text);
-        return Outcome::EndRun;
+        return LineOutcome::EndRun;
     }
     QString arg = line.argument;
     qint64 number = 0;
@@ -472,16 +511,16 @@ QInstructionThread::Outcome QInstructionThread::cmdStringVariable(const Line &li
         var += QLatin1Char(' ');
     else
         var += arg;
-    return Outcome::Continue;
+    return LineOutcome::Continue;
 }
 
-QInstructionThread::Outcome QInstructionThread::cmdNumberVariable(const Line &line)
+LineOutcome QInstructionThread::cmdNumberVariable(const ScriptLine &line)
 {
     int n = 0;
     numberCommand(line.command, &n);
     if (!validIndex(n)) {
         showLineError(m_run->index, line.text);
-        return Outcome::EndRun;
+        return LineOutcome::EndRun;
     }
     QString &var = m_run->numbers[n - 1];
     QString arg = line.argument;
@@ -510,7 +549,7 @@ QInstructionThread::Outcome QInstructionThread::cmdNumberVariable(const Line &li
         var = QStringLiteral(" ");
     else
         var = arg;
-    return Outcome::Continue;
+    return LineOutcome::Continue;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -528,13 +567,13 @@ void QInstructionThread::jumpToLine(int n)
     st.index = (target >= 0 && target < size) ? target - 1 : size - 1;
 }
 
-QInstructionThread::Outcome QInstructionThread::cmdJumpTo(const Line &line)
+LineOutcome QInstructionThread::cmdJumpTo(const ScriptLine &line)
 {
     jumpToLine(toNumber(line.argument));
-    return Outcome::Continue;
+    return LineOutcome::Continue;
 }
 
-QInstructionThread::Outcome QInstructionThread::cmdJumpForward(const Line &line)
+LineOutcome QInstructionThread::cmdJumpForward(const ScriptLine &line)
 {
     RunState &st = *m_run;
     const int size = listSize();
@@ -543,10 +582,10 @@ QInstructionThread::Outcome QInstructionThread::cmdJumpForward(const Line &line)
         executeFlag = false;
     else
         st.index = (target >= 0 && target < size) ? int(target) - 1 : size - 1;
-    return Outcome::Continue;
+    return LineOutcome::Continue;
 }
 
-QInstructionThread::Outcome QInstructionThread::cmdJumpBack(const Line &line)
+LineOutcome QInstructionThread::cmdJumpBack(const ScriptLine &line)
 {
     RunState &st = *m_run;
     const int size = listSize();
@@ -557,13 +596,13 @@ QInstructionThread::Outcome QInstructionThread::cmdJumpBack(const Line &line)
     } else {
         st.index = (target >= 0 && target < size) ? int(target) - 1 : size - 1;
     }
-    return Outcome::Continue;
+    return LineOutcome::Continue;
 }
 
-QInstructionThread::Outcome QInstructionThread::cmdRefresh(const Line &line)
+LineOutcome QInstructionThread::cmdRefresh(const ScriptLine &line)
 {
     emit Signal_RefreshInstructions();
     jumpToLine(toNumber(line.argument));
     pause(200);
-    return Outcome::Continue;
+    return LineOutcome::Continue;
 }

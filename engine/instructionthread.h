@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/commandcontext.h"
+
 #include <QMutex>
 #include <QStringList>
 #include <QThread>
@@ -16,7 +18,7 @@ QString runHintText();
 
 // The interpreter: executes the prepared instruction list on its own thread, one line after
 // another. One object lives with the main window and is started again for every run.
-class QInstructionThread : public QThread
+class QInstructionThread : public QThread, public CommandContext
 {
     Q_OBJECT
 
@@ -65,59 +67,58 @@ private:
         QVector<int> loopCounters;
     };
 
-    // One statement line, split.
-    struct Line
-    {
-        QString text; // the whole trimmed line
-        QString command;
-        QString argument;
-    };
-
-    enum class Outcome { Continue, EndRun };
-    using Handler = Outcome (QInstructionThread::*)(const Line &);
+    using Member = LineOutcome (QInstructionThread::*)(const ScriptLine &);
+    using Family = LineOutcome (*)(CommandContext &, const ScriptLine &);
     enum class Match { Equals, BeginsWith, StringCommand, NumberCommand };
     struct Row
     {
         Match match;
         QString keyword;
-        Handler handler;
+        Member member; // a command of the core, or
+        Family family; // a command of a family (engine/commands.h)
     };
     static const QVector<Row> &dispatchTable();
 
-    int listSize() const;
-    QString entryAt(int index) const;
-    void pause(int ms);
-    QString readClipboard();
-
-    Outcome executeLine();
+    LineOutcome executeLine();
     void showLineError(int index, QString text);
-    int passOffset() const;
 
-    // Source rule: replaces arg by 变n, 串n or (when allowClipboard and arg is exactly
-    // "[复制]") the clipboard text. false after reporting a variable number out of range.
-    bool resolveSource(const Line &line, QString &arg, bool allowClipboard);
-    // Result target rule: (变n) replaces, (串n) appends, (复制) goes to the clipboard.
-    // delivered tells whether the argument named a target; false on an index error.
-    bool deliverResult(const Line &line, const QString &result, bool *delivered);
-    bool validIndex(int n) const { return n >= 1 && n <= 100; }
-
-    void applyBlockRule(bool condition);
     void applyElseRule();
 
-    Outcome cmdRepeat(const Line &line);
-    Outcome cmdStop(const Line &line);
-    Outcome cmdCopy(const Line &line);
-    Outcome cmdClipboardCondition(const Line &line);
-    Outcome cmdCompare(const Line &line);
-    Outcome cmdLoop(const Line &line);
-    Outcome cmdStringVariable(const Line &line);
-    Outcome cmdNumberVariable(const Line &line);
-    Outcome cmdRefresh(const Line &line);
-    Outcome cmdJumpTo(const Line &line);
-    Outcome cmdJumpForward(const Line &line);
-    Outcome cmdJumpBack(const Line &line);
+    LineOutcome cmdRepeat(const ScriptLine &line);
+    LineOutcome cmdStop(const ScriptLine &line);
+    LineOutcome cmdCopy(const ScriptLine &line);
+    LineOutcome cmdClipboardCondition(const ScriptLine &line);
+    LineOutcome cmdCompare(const ScriptLine &line);
+    LineOutcome cmdLoop(const ScriptLine &line);
+    LineOutcome cmdStringVariable(const ScriptLine &line);
+    LineOutcome cmdNumberVariable(const ScriptLine &line);
+    LineOutcome cmdRefresh(const ScriptLine &line);
+    LineOutcome cmdJumpTo(const ScriptLine &line);
+    LineOutcome cmdJumpForward(const ScriptLine &line);
+    LineOutcome cmdJumpBack(const ScriptLine &line);
     void jumpToLine(int n);
 
+public:
+    // CommandContext: what a command sees of the running interpreter.
+    QString &stringVariable(int n) override { return m_run->strings[n - 1]; }
+    QString &numberVariable(int n) override { return m_run->numbers[n - 1]; }
+    int passOffset() const override;
+    bool resolveSource(const ScriptLine &line, QString &arg, bool allowClipboard) override;
+    bool deliverResult(const ScriptLine &line, const QString &result, bool *delivered) override;
+    void showLineError(const QString &text) override { showLineError(m_run->index, text); }
+    QString readClipboard() override;
+    void setClipboard(const QString &text) override { emit ClipboardSetText(text); }
+    Platform &platform() override;
+    void pause(int ms) override;
+    bool running() const override { return executeFlag; }
+    std::atomic<bool> &waitingFlag() override { return waitFlag; }
+    int currentIndex() const override { return m_run->index; }
+    void setCurrentIndex(int index) override { m_run->index = index; }
+    int listSize() const override;
+    QString entryAt(int index) const override;
+    void applyBlockRule(bool condition) override;
+
+private:
     mutable QMutex m_listLock;
     QStringList m_instructionList;
 
