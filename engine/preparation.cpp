@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QRegularExpression>
 
 namespace preparation {
@@ -21,6 +22,9 @@ const QChar parkEnd(0xFDD1);
 
 constexpr int maxMacroRounds = 100000;
 constexpr int maxInclusionRounds = 100000;
+// How often one path may be inserted. A file that inserts itself, or a cycle of files, is cut
+// there instead of growing one copy per round, each round scanning the whole text.
+constexpr int maxInsertionsPerPath = 64;
 
 } // namespace
 
@@ -68,8 +72,10 @@ QString removeBlockComments(QString text)
 
 QString expandMacros(QString text)
 {
+    // One optional white-space character may stand before the directive; a CR LF pair counts
+    // as the one line break it stands for.
     static const QRegularExpression directive(
-        QStringLiteral("\\A\\s?#define\\s+(\\S+)\\s+([^\\n]+)\\n"),
+        QStringLiteral("\\A(?:\\r\\n|\\s)?#define\\s+(\\S+)\\s+([^\\n]+)\\n"),
         QRegularExpression::UseUnicodePropertiesOption);
     for (int round = 0; round < maxMacroRounds; ++round) {
         const QRegularExpressionMatch m = directive.match(text);
@@ -106,7 +112,8 @@ struct InsertMatch
 InsertMatch findLastInsert(const QString &text)
 {
     static const QLatin1String keyword("#insert");
-    int from = text.size();
+    // lastIndexOf finds nothing when it starts at size(), so start at the last character.
+    int from = text.size() - 1;
     while (from >= 0) {
         const int p = text.lastIndexOf(keyword, from);
         if (p < 0)
@@ -132,28 +139,74 @@ InsertMatch findLastInsert(const QString &text)
     return {};
 }
 
+// Replaces, in one pass, every occurrence of directive that is a whole directive (nothing but
+// blanks after it on its line) by token. A longer path that merely begins with this one stays.
+QString parkDirective(
+    const QString &text, const QString &directive, const QString &token, int *count)
+{
+    QString out;
+    *count = 0;
+    int from = 0;
+    int copied = 0;
+    for (;;) {
+        const int p = text.indexOf(directive, from);
+        if (p < 0)
+            break;
+        const int end = p + directive.size();
+        int q = end;
+        while (q < text.size() && text.at(q) != QLatin1Char('\n') && isBlank(text.at(q)))
+            ++q;
+        if (q == text.size() || text.at(q) == QLatin1Char('\n')) {
+            out.append(text.midRef(copied, p - copied));
+            out.append(token);
+            copied = end;
+            ++*count;
+        }
+        from = end;
+    }
+    out.append(text.midRef(copied));
+    return out;
+}
+
 } // namespace
 
 QString expandInclusions(QString text, const FileReader &reader)
 {
     QStringList parked;
+    QHash<QString, int> parkedIndex;
+    QHash<QString, int> insertions;
+    qint64 parkedExtra = 0; // what the parked directives add back when they are restored
     for (int round = 0; round < maxInclusionRounds; ++round) {
         const InsertMatch m = findLastInsert(text);
         if (m.start < 0)
             break;
         const QString directive = text.mid(m.start, m.end - m.start);
-        const std::optional<QString> content = reader(QDir::toNativeSeparators(m.path));
+        const QString path = QDir::toNativeSeparators(m.path);
+        int &times = insertions[path];
+        std::optional<QString> content;
+        if (times < maxInsertionsPerPath)
+            content = reader(path);
         const qint64 uses = content ? text.count(directive) : 0;
-        const qint64 grown = content ? text.size() + uses * (qint64(content->size()) - directive.size())
-                                     : 0;
+        const qint64 grown = content
+            ? text.size() + parkedExtra + uses * (qint64(content->size()) - directive.size())
+            : 0;
         if (!content || grown > maxPreparedChars) {
-            // Missing file, or an inclusion cycle that has grown too far: leave the directive
-            // where it is and go on with the one before it.
-            const QString token = parkMarker + QString::number(parked.size()) + parkEnd;
-            parked.append(directive);
-            text.replace(m.start, m.end - m.start, token);
+            // Missing file, or an inclusion cycle that has gone too far: leave the directive
+            // where it is and go on with the one before it. All its occurrences are parked at
+            // once; one at a time made a runaway text cost a full scan per occurrence.
+            int index = parkedIndex.value(directive, -1);
+            if (index < 0) {
+                index = parked.size();
+                parked.append(directive);
+                parkedIndex.insert(directive, index);
+            }
+            const QString token = parkMarker + QString::number(index) + parkEnd;
+            int count = 0;
+            text = parkDirective(text, directive, token, &count);
+            parkedExtra += qint64(count) * (directive.size() - token.size());
             continue;
         }
+        ++times;
         text.replace(directive, *content);
     }
     for (int i = parked.size() - 1; i >= 0; --i)

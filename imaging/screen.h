@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+
+// The screen and the pointer as the image commands see them.
+namespace imaging {
+
+// The whole primary screen, captured now. Safe on the interpreter thread.
+QImage captureScreen();
+// Where the pointer is, and moving it (desktop pixels of the primary screen).
+QPoint cursorPosition();
+void setCursorPosition(const QPoint &position);
+
+// A stand-in for the screen and the pointer, so the commands can be run against a known
+// picture in tests. While one is installed, the three functions above use it instead.
+class ScreenSource
+{
+public:
+    virtual ~ScreenSource() = default;
+    virtual QImage capture() = 0;
+    virtual QPoint cursor() = 0;
+    virtual void setCursor(const QPoint &position) = 0;
+};
+// nullptr restores the real screen.
+void setScreenSource(ScreenSource *source);
+
+} // namespace imaging
