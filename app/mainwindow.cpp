@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/dialogs.h"
+#include "app/editorstate.h"
 #include "app/guithreadcall.h"
 #include "app/scriptfiles.h"
 #include "app/systemtray.h"
@@ -131,10 +132,7 @@ void MainWindow::applySettings()
     fillField(ui->lEdt_ConnectAdslPassword, "connectAdslPassword");
     fillField(ui->lEdt_DisconnectAdslName, "disconnectAdslName");
 
-    fillField(ui->lEdt_SaveToCsvFileSelect, "SaveToCsvFileSelect");
-    fillField(ui->lEdt_SearchFromCsvFileSelect, "SearchFromCsvFileSelect");
-    ui->cBox_CsvContentAutoCopy->setChecked(startsWithY("CsvContentAutoCopy"));
-    ui->cBox_AutoClearCsvFirstCol->setChecked(startsWithY("AutoClearCsvFirstCol"));
+    restoreCsvQuickToolSettings();
 
     ui->cBox_AutoAddMSleep->setChecked(!setting("AutoAddMSleep").startsWith('n'));
     const QByteArray msec = setting("MsecSleep");
@@ -151,8 +149,7 @@ void MainWindow::applySettings()
         fillField(slotField(digit), key.constData());
     }
 
-    fillField(ui->lEdt_CsvFilePath, "CsvFilePath");
-    ui->cBox_AutoSaveToCsvFile->setChecked(!setting("AutoSaveToCsvFile").startsWith('n'));
+    restoreCsvTableSettings();
 
     if (startsWithY("executeAtOnce")) {
         ui->cBox_ExecuteAtOnce->setChecked(true);
@@ -170,6 +167,7 @@ void MainWindow::applySettings()
     for (const auto &[field, button] : enterPresses)
         connect(field, SIGNAL(returnPressed()), button, SIGNAL(clicked()), Qt::UniqueConnection);
     QDir().mkpath(m_process.programFolder + QStringLiteral("BmpLibrary"));
+    ui->tEdt_ExecuteText->installEventFilter(this);
 }
 
 void MainWindow::fillScriptList()
@@ -178,8 +176,9 @@ void MainWindow::fillScriptList()
     QDir().mkpath(folder);
     if (QFileInfo::exists(m_process.defaultScriptPath())) {
         ui->cmBox_LoadInstruction->addItem(QStringLiteral("Quorvel"));
-        ui->tEdt_ExecuteText->setPlainText(readScriptFile(m_process.defaultScriptPath()));
+        RenderScript(ui->tEdt_ExecuteText, readWholeScriptFile(m_process.defaultScriptPath()));
     }
+    ResetUndoHistory();
     QStringList names;
     const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files);
     for (const QFileInfo &file : files) {

@@ -58,18 +58,112 @@ public slots:
     void on_pBtn_ExplainTxt_clicked();
 
     // --- Editor display and editing aids (app/editor*) ---
+    void on_tEdt_ExecuteText_textChanged();
+
+public:
+    // Shows plain script text coloured in the editor; the change slot stays out of it.
+    void RenderScript(class QTextEdit *editor, const QString &text);
+    // Starts the undo history over with what the editor shows (after a file is loaded).
+    void ResetUndoHistory();
+    // The script editor's keys: undo, redo, comment-out, Tab and auto-indent.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+public slots:
     // --- end editor ---
 
     // --- Script files and quick-run (app/scriptfiles*) ---
+    void on_cmBox_LoadInstruction_activated(const QString &name);
+    void on_pBtn_InstructionSaveAs_clicked();
+    void on_lEdt_RunZtFile_returnPressed();
+    void on_pBtn_KeyToPerform_1_clicked();
+    void on_pBtn_KeyToPerform_2_clicked();
+    void on_pBtn_KeyToPerform_3_clicked();
+    void on_pBtn_KeyToPerform_4_clicked();
+    void on_pBtn_KeyToPerform_5_clicked();
+    void on_pBtn_KeyToPerform_6_clicked();
+    void on_pBtn_KeyToPerform_7_clicked();
+    void on_pBtn_KeyToPerform_8_clicked();
+    void on_pBtn_KeyToPerform_9_clicked();
+    void on_pBtn_KeyToPerform_0_clicked();
+
+private:
+    void chooseSlotScript(int digit);
+
+public slots:
     // --- end script files ---
 
     // --- Instruction builder panel (builder/) ---
+    void on_pBtn_MouseLeftDoubleClick_clicked();
+    void on_pBtn_MouseLeftClick_clicked();
+    void on_pBtn_MouseLeftDown_clicked();
+    void on_pBtn_MouseLeftUp_clicked();
+    void on_pBtn_MouseRightClick_clicked();
+    void on_pBtn_ImageRecognition_clicked();
+    void on_pBtn_MouseOffset_clicked();
+    void on_pBtn_DisplayDesktop_clicked();
+    void on_pBtn_CloseWindow_clicked();
+    void on_pBtn_MinimizeWindow_clicked();
+    void on_pBtn_MaximizeWindow_clicked();
+    void on_pBtn_Keyboard_clicked();
+    void on_pBtn_CtrlC_clicked();
+    void on_pBtn_CtrlX_clicked();
+    void on_pBtn_CtrlV_clicked();
+    void on_pBtn_CtrlS_clicked();
+    void on_pBtn_CtrlF_clicked();
+    void on_pBtn_CtrlA_clicked();
+    void on_pBtn_AltTab_clicked();
+    void on_pBtn_CtrlP_clicked();
+    void on_pBtn_NextStep_clicked();
+    void on_pBtn_KeyDown_clicked();
+    void on_pBtn_KeyUp_clicked();
+    void on_pBtn_KeyLeft_clicked();
+    void on_pBtn_KeyRight_clicked();
+    void on_pBtn_KeyF5_clicked();
+    void on_pBtn_KeyEnter_clicked();
+    void on_pBtn_KeyBackspace_clicked();
+    void on_pBtn_KeyDel_clicked();
+    void on_pBtn_KeyF2_clicked();
+    void on_pBtn_MsecSleep_clicked();
+    void on_pBtn_ExecuteTime_clicked();
+    void on_pBtn_InputText_clicked();
+    void on_pBtn_OpenUrl_clicked();
+    void on_pBtn_LocalLoop_clicked();
+    void on_pBtn_CopyIfElse_clicked();
+    void on_pBtn_ChuanCompare_clicked();
+    void on_pBtn_LoopRecognition_clicked();
+    void on_pBtn_RecognitionIfElse_clicked();
+    void on_pBtn_Shutdown_clicked();
+    void on_pBtn_KillProcess_clicked();
+    void on_pBtn_AdslConnect_clicked();
+    void on_pBtn_AdslDisconnect_clicked();
+    void on_cBox_AutoAddMSleep_clicked();
+    void on_sBox_MsecSleep_valueChanged(int value);
     // --- end builder ---
 
     // --- CSV quick record and lookup (csv/) ---
+    void on_pBtn_SaveToCsvFileSelect_clicked();
+    void on_lEdt_SaveToCsvFileSelect_textChanged(const QString &text);
+    void on_pBtn_SaveToCsv_clicked();
+    void on_pBtn_SearchFromCsvFileSelect_clicked();
+    void on_lEdt_SearchFromCsvFileSelect_textChanged(const QString &text);
+    void on_lEdt_CsvFirstCol_returnPressed();
+    void on_cBox_AutoClearCsvFirstCol_clicked();
+    void on_cBox_CsvContentAutoCopy_clicked();
     // --- end CSV quick tools ---
 
     // --- CSV table editor (csv/) ---
+    void RefreshData();
+    void on_pBtn_RefreshCsvData_clicked();
+    void on_tabWidget_tabBarClicked(int index);
+    void on_pBtn_CsvFilePath_clicked();
+    void on_lEdt_CsvFilePath_textChanged(const QString &text);
+    void on_cBox_AutoSaveToCsvFile_clicked();
+    void on_tblW_Csv_cellChanged(int row, int column);
+    void on_pBtn_SaveToCsvFile_clicked();
+    void on_pBtn_InsertRow_clicked();
+    void on_pBtn_InsertCol_clicked();
+    void on_pBtn_RemoveRow_clicked();
+    void on_pBtn_RemoveCol_clicked();
     // --- end CSV table ---
 
     // --- Hotkeys (app/hotkeys*) ---
@@ -115,10 +209,26 @@ private:
 
     // Members of the subsystems, each in its own block like the slots above.
     // --- editor members ---
+    QScopedPointer<struct EditorState> m_editorState; // made on first use
+    EditorState &editorState();
+    void showHistoryState();
     // --- end editor members ---
     // --- builder members ---
+    // Inserts a builder button's text at the editor's cursor; an "auto" button adds the
+    // delay line in a second insertion when automatic delays are on.
+    void insertBuilderText(const QString &text, bool autoDelay = false);
+    void insertKeyboardLine(const QString &keys);
     // --- end builder members ---
     // --- CSV members ---
+    QString m_csvLookupPath; // the lookup tool's file, forward slashes (the record tool's
+                             // file is shared with 存csv: csv::recordPath)
+    void restoreCsvQuickToolSettings();
+    void restoreCsvTableSettings();
+    void connectCsvTracking();
+    void disconnectCsvTracking();
+    enum class CsvSave { Saved, Skipped, NoFile, Failed };
+    CsvSave saveCsvTable(bool evenWithoutAutoSave);
+    void insertFirstCsvCell();
     // --- end CSV members ---
     // --- hotkey members ---
     // --- end hotkey members ---

@@ -4,4 +4,15 @@
 
 // Script files as the shell writes them: the text in the local 8-bit encoding with CR LF line
 // ends, replacing the file through a temporary file and a rename. false when nothing was written.
+// The text is written whole, however long it is.
 bool writeScriptFile(const QString &path, const QString &text);
+
+// The largest script file the editor and the quick-run field read. Saving writes any length,
+// so reading a script back for editing or running takes it whole, not only its first 40960
+// bytes: a cut there would be saved over the file at the next Ctrl+S. The limit only keeps an
+// absurd file from exhausting memory.
+constexpr qint64 maxEditorScriptBytes = 16 * 1024 * 1024;
+
+// Reads a whole script file (up to its first zero byte, local 8-bit). Sets tooLarge and returns
+// nothing when the file exceeds maxEditorScriptBytes; empty when it cannot be read.
+QString readWholeScriptFile(const QString &path, bool *tooLarge = nullptr);

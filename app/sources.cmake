@@ -6,3 +6,12 @@ target_sources(quorvel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/systemtray.cpp ${CMAKE_CURRENT_LIST_DIR}/systemtray.h
     ${CMAKE_CURRENT_LIST_DIR}/scriptfiles.cpp ${CMAKE_CURRENT_LIST_DIR}/scriptfiles.h
 )
+target_sources(quorvel_core PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/editor.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/editorcolouring.cpp ${CMAKE_CURRENT_LIST_DIR}/editorcolouring.h
+    ${CMAKE_CURRENT_LIST_DIR}/editoraids.cpp ${CMAKE_CURRENT_LIST_DIR}/editoraids.h
+    ${CMAKE_CURRENT_LIST_DIR}/editorhistory.cpp ${CMAKE_CURRENT_LIST_DIR}/editorhistory.h
+    ${CMAKE_CURRENT_LIST_DIR}/editordisplay.cpp ${CMAKE_CURRENT_LIST_DIR}/editordisplay.h
+    ${CMAKE_CURRENT_LIST_DIR}/editorstate.h
+    ${CMAKE_CURRENT_LIST_DIR}/scriptfileslots.cpp
+)

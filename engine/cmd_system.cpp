@@ -27,16 +27,6 @@ LineOutcome cmdProcess(CommandContext &ctx, const ScriptLine &line)
     return commandNotAvailable(ctx, line);
 }
 
-LineOutcome cmdSaveCsv(CommandContext &ctx, const ScriptLine &line)
-{
-    return commandNotAvailable(ctx, line);
-}
-
-LineOutcome cmdLookupCsv(CommandContext &ctx, const ScriptLine &line)
-{
-    return commandNotAvailable(ctx, line);
-}
-
 LineOutcome cmdFile(CommandContext &ctx, const ScriptLine &line)
 {
     return commandNotAvailable(ctx, line);

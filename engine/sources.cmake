@@ -12,3 +12,4 @@ target_sources(quorvel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/cmd_system.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cmd_image.cpp
 )
+target_sources(quorvel_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/cmd_csv.cpp)

@@ -1,0 +1,153 @@
+// The script editor's display and editing aids, as members of MainWindow.
+#include "app/editoraids.h"
+#include "app/editorcolouring.h"
+#include "app/editorstate.h"
+#include "app/mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTextDocumentFragment>
+#include <QTextEdit>
+
+namespace {
+
+// The change slot is connected by name when the form is built; these work on that very
+// connection (a pointer-to-member disconnect would not find it).
+void muteChanges(QTextEdit *edit, MainWindow *window)
+{
+    QObject::disconnect(
+        edit, SIGNAL(textChanged()), window, SLOT(on_tEdt_ExecuteText_textChanged()));
+}
+
+void unmuteChanges(QTextEdit *edit, MainWindow *window)
+{
+    QObject::connect(edit, SIGNAL(textChanged()), window, SLOT(on_tEdt_ExecuteText_textChanged()),
+        Qt::UniqueConnection);
+}
+
+void placeCursorAndScroll(QTextEdit *edit, int position, int scroll)
+{
+    QTextCursor cursor = edit->textCursor();
+    cursor.setPosition(qBound(0, position, edit->document()->characterCount() - 1));
+    edit->setTextCursor(cursor);
+    // Lays the new content out now, so the scroll bar knows its range before it is set.
+    edit->document()->documentLayout()->documentSize();
+    edit->verticalScrollBar()->setValue(scroll);
+}
+
+QString editingHint(const QString &scriptName)
+{
+    return QStringLiteral("<span style=\" color:#00aa00;\">") + scriptName.toHtmlEscaped()
+        + QStringLiteral(".zt编辑中, [Ctrl+S]保存!</span>");
+}
+
+} // namespace
+
+EditorState &MainWindow::editorState()
+{
+    if (!m_editorState)
+        m_editorState.reset(new EditorState);
+    return *m_editorState;
+}
+
+void MainWindow::RenderScript(QTextEdit *edit, const QString &text)
+{
+    muteChanges(edit, this);
+    editorState().display.show(edit, text);
+    unmuteChanges(edit, this);
+}
+
+void MainWindow::ResetUndoHistory()
+{
+    editorState().history.reset(ui->tEdt_ExecuteText->toPlainText(), 0, 0);
+}
+
+void MainWindow::on_tEdt_ExecuteText_textChanged()
+{
+    QTextEdit *edit = ui->tEdt_ExecuteText;
+    EditorState &state = editorState();
+    // The colours are a function of the plain text: the same text in the same colours means
+    // the change was the program's own, or an input method's composition still going on.
+    const QString plain = edit->toPlainText();
+    const bool sameText = plain == state.history.text();
+    if (sameText && !state.display.isStale(edit))
+        return;
+
+    muteChanges(edit, this);
+    int position = edit->textCursor().position();
+    const int scroll = edit->verticalScrollBar()->value();
+    if (sameText) {
+        // Only the colours were lost (the same text set again): nothing new to undo.
+        RenderScript(edit, plain);
+        placeCursorAndScroll(edit, position, scroll);
+        unmuteChanges(edit, this);
+        return;
+    }
+
+    if (!m_currentScriptPath.isEmpty() && QFileInfo::exists(m_currentScriptPath))
+        ui->lb_ShowDisposingFile->setText(editingHint(ui->cmBox_LoadInstruction->currentText()));
+
+    QString text = plain;
+    if (editor::completesArrow(text, position)) {
+        text.insert(position, QLatin1String("->"));
+        position += 2;
+    }
+    RenderScript(edit, text);
+    placeCursorAndScroll(edit, position, scroll);
+    state.history.record(edit->toPlainText(), position, scroll);
+    unmuteChanges(edit, this);
+}
+
+void MainWindow::showHistoryState()
+{
+    const EditHistory &history = editorState().history;
+    RenderScript(ui->tEdt_ExecuteText, history.text());
+    placeCursorAndScroll(ui->tEdt_ExecuteText, history.cursor(), history.scroll());
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (!ui || watched != ui->tEdt_ExecuteText || event->type() != QEvent::KeyPress)
+        return QMainWindow::eventFilter(watched, event);
+
+    QTextEdit *edit = ui->tEdt_ExecuteText;
+    const auto *key = static_cast<const QKeyEvent *>(event);
+    if (key->modifiers() == Qt::ControlModifier) {
+        switch (key->key()) {
+        case Qt::Key_Z:
+            editorState().history.undo();
+            showHistoryState();
+            return true;
+        case Qt::Key_Y:
+            editorState().history.redo();
+            showHistoryState();
+            return true;
+        case Qt::Key_Slash: {
+            QTextCursor cursor = edit->textCursor();
+            if (cursor.hasSelection()) {
+                const int scroll = edit->verticalScrollBar()->value();
+                cursor.insertText(editor::commentedOut(cursor.selection().toPlainText()));
+                edit->verticalScrollBar()->setValue(scroll);
+            }
+            return false;
+        }
+        case Qt::Key_I: {
+            const QString indented = editor::autoIndented(edit->toPlainText());
+            if (!indented.isNull())
+                edit->setPlainText(indented);
+            return true;
+        }
+        default:
+            break;
+        }
+    } else if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier) {
+        // Indentation is four blanks, as Ctrl+I makes it.
+        edit->insertHtml(QStringLiteral("&nbsp;&nbsp;&nbsp;&nbsp;"));
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "app/editordisplay.h"
+#include "app/editorhistory.h"
+
+// What the main window keeps for its script editor.
+struct EditorState
+{
+    EditHistory history;
+    ScriptDisplay display;
+};

@@ -1,0 +1,95 @@
+#pragma once
+
+// A real main window in a temporary program folder, with the dialogs answered by the test.
+#include "app/dialogs.h"
+#include "app/mainwindow.h"
+#include "fakeplatform.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+#include <QTextEdit>
+
+#include <memory>
+
+struct TestWindow
+{
+    QTemporaryDir dir;
+    FakePlatform platform;
+    std::unique_ptr<MainWindow> window;
+    QStringList questions; // "title|text" of every dialog asked
+    QStringList answers; // what the file dialogs answer, in turn (empty: cancel)
+
+    // scripts: file names in ZtFiles with their bytes.
+    explicit TestWindow(
+        const QByteArray &settings = {}, const QMap<QString, QByteArray> &scripts = {})
+    {
+        write(QStringLiteral("Quorvel.qcf"), settings);
+        QDir().mkpath(dir.filePath(QStringLiteral("ZtFiles")));
+        for (auto it = scripts.begin(); it != scripts.end(); ++it)
+            write(QStringLiteral("ZtFiles/") + it.key(), it.value());
+        dialogs::setResponder([this](const dialogs::Question &q) {
+            questions << q.title + QLatin1Char('|') + q.text;
+            return answers.isEmpty() ? QString() : answers.takeFirst();
+        });
+        ProcessState process;
+        process.programFolder = dir.path() + QLatin1Char('/');
+        process.settingsPath = process.programFolder + QStringLiteral("Quorvel.qcf");
+        window = std::make_unique<MainWindow>(process, platform);
+    }
+    ~TestWindow()
+    {
+        window.reset();
+        dialogs::setResponder({});
+    }
+
+    QString path(const QString &name) const { return dir.filePath(name); }
+    QString scriptFolder() const { return dir.path() + QStringLiteral("/ZtFiles/"); }
+    void write(const QString &name, const QByteArray &bytes) const
+    {
+        QFile f(dir.filePath(name));
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+    }
+    QByteArray read(const QString &name) const
+    {
+        QFile f(dir.filePath(name));
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }
+
+    template<typename T> T *child(const char *name) const
+    {
+        return window->findChild<T *>(QLatin1String(name));
+    }
+    QTextEdit *editor() const { return child<QTextEdit>("tEdt_ExecuteText"); }
+
+    // Types text as key presses carrying it, as an input method or a keyboard delivers them.
+    void type(const QString &text) const
+    {
+        for (const QChar c : text) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(editor(), &press);
+        }
+    }
+    // Text arriving at once, as an input method commits a word.
+    void commit(const QString &text) const
+    {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, text);
+        QApplication::sendEvent(editor(), &press);
+    }
+    void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) const
+    {
+        QKeyEvent press(QEvent::KeyPress, key, modifiers);
+        QApplication::sendEvent(editor(), &press);
+    }
+    void setCursor(int position, int anchor = -1) const
+    {
+        QTextCursor cursor = editor()->textCursor();
+        cursor.setPosition(anchor < 0 ? position : anchor);
+        cursor.setPosition(position, QTextCursor::KeepAnchor);
+        editor()->setTextCursor(cursor);
+    }
+};

@@ -1,0 +1,474 @@
+// The script editor: colouring, what the editor shows of it, completion, the undo history and
+// the editing keys.
+#include "app/editoraids.h"
+#include "app/editorcolouring.h"
+#include "app/editordisplay.h"
+#include "app/editorhistory.h"
+#include "testwindow.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QtTest>
+
+namespace {
+
+QString grey(const QString &s)
+{
+    return QStringLiteral("<span><span style='color:#808080;'>") + s
+        + QStringLiteral("</span></span>");
+}
+
+QString coloured(const char *colour, const QString &s)
+{
+    return QStringLiteral("<span><span style='color:%1;'>").arg(QLatin1String(colour)) + s
+        + QStringLiteral("</span></span>");
+}
+
+// Every character of a document with its colour and weight, separators as line feeds.
+QStringList styledCharacters(QTextDocument *document)
+{
+    QStringList out;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            const QString style = (format.hasProperty(QTextFormat::ForegroundBrush)
+                                          ? format.foreground().color().name()
+                                          : QStringLiteral("-"))
+                + QLatin1Char('/') + QString::number(format.fontWeight());
+            for (QChar c : it.fragment().text()) {
+                if (c == QChar::LineSeparator)
+                    c = QLatin1Char('\n');
+                out << QString(c) + QLatin1Char(' ') + style;
+            }
+        }
+        if (block.next().isValid())
+            out << QStringLiteral("\n");
+    }
+    // One paragraph broken by <br/> or one block per line: the breaks read alike.
+    for (QString &entry : out) {
+        if (entry.startsWith(QLatin1Char('\n')))
+            entry = QStringLiteral("\n");
+    }
+    return out;
+}
+
+const QString kEveryKind = QStringLiteral(
+    "#define 登录 鼠标->100,200\n#insert /home/u/公共.zt\n// 整行注释 鼠标->1,1\n"
+    "打开->http://example.com//登录页\n延时->3000\n识别->/a/b.bmp\n串1->[复制]\n变2->[变2]\n"
+    "粘贴->用户_名称_ 与 (串3) <b>&amp;\n循环1->5\n{\n    对比->(串1==[串2])\n    {\n"
+    "        cmd->echo\n    }\n    else\n    {\n        已复制->x\n    }\n循环1->5\n}\n"
+    "/* 块 执行->2\n键盘->Enter\n*/\n执行->3\n截止->2025-01-01\n_a // b_ 串1->x\r\nend /* open");
+
+} // namespace
+
+class TestEditor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QApplication::setFont(QFont(QStringLiteral("Sans Serif"), 9)); }
+
+    void colouring_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("body");
+        QTest::newRow("address with a comment after it")
+            << QStringLiteral("打开->http://host//x")
+            << coloured("#aa0000", QStringLiteral("打开->")) + QStringLiteral("http://host")
+                + grey(QStringLiteral("//x"));
+        QTest::newRow("commented-out mouse line")
+            << QStringLiteral("//鼠标->1,2\n鼠标->3,4")
+            << grey(QStringLiteral("//鼠标->1,2\n"))
+                    .replace(QLatin1Char('\n'), QLatin1String("<br/>"))
+                + coloured("#aa0000", QStringLiteral("鼠标->")) + QStringLiteral("3,4");
+        QTest::newRow("nested spans stripped in a comment")
+            << QStringLiteral("x // 串1->[串2] (变3) _a_")
+            << QStringLiteral("x&nbsp;")
+                + grey(QStringLiteral("//&nbsp;串1->[串2]&nbsp;(变3)&nbsp;_a_"));
+        QTest::newRow("loop headers")
+            << QStringLiteral("循环1->3\n{\n鼠标->1,1\n循环1->3\n}")
+            << coloured("#FF5500", QStringLiteral("循环1->3<br/>{")) + QStringLiteral("<br/>")
+                + coloured("#aa0000", QStringLiteral("鼠标->")) + QStringLiteral("1,1<br/>")
+                + coloured("#FF5500", QStringLiteral("循环1->3<br/>}"));
+        QTest::newRow("repetition bold red")
+            << QStringLiteral("执行->3")
+            << QStringLiteral("<span><span style='color:#FF0000;'><b>执行->3</b></span></span>");
+        QTest::newRow("string variable: dark red, then green inside")
+            << QStringLiteral("串1->[串2]")
+            << coloured("#aa0000", coloured("#00AA00", QStringLiteral("串1->")))
+                + coloured("#00AA00", QStringLiteral("[串2]"));
+        QTest::newRow("number variables, condition, directives")
+            << QStringLiteral("变1->(变2)\nelse\n#define a\n#insert b\n截止->1")
+            << coloured("#007700", QStringLiteral("变1->"))
+                + coloured("#007700", QStringLiteral("(变2)")) + QStringLiteral("<br/>")
+                + coloured("#0055ff", QStringLiteral("else")) + QStringLiteral("<br/>")
+                + coloured("#aa557f", QStringLiteral("#define")) + QStringLiteral("&nbsp;a<br/>")
+                + coloured("#aaaa00", QStringLiteral("#insert")) + QStringLiteral("&nbsp;b<br/>")
+                + QStringLiteral("<span><span style='font-weight:600;'>截止-></span></span>1");
+        QTest::newRow("command words only at a word start") << QStringLiteral("x鼠标->1 鼠标->2")
+                                                            << QStringLiteral("x鼠标->1&nbsp;")
+                + coloured("#aa0000", QStringLiteral("鼠标->")) + QStringLiteral("2");
+        QTest::newRow("markup characters are text")
+            << QStringLiteral("粘贴-><b>&lt;")
+            << coloured("#aa0000", QStringLiteral("粘贴->")) + QStringLiteral("&lt;b>&amp;lt;");
+        QTest::newRow("block comment over lines, unterminated one to the end")
+            << QStringLiteral("/*\n键盘->A\n*/x/*y")
+            << grey(QStringLiteral("/*<br/>键盘->A<br/>*/")) + QStringLiteral("x")
+                + grey(QStringLiteral("/*y"));
+        // The block comment strips the line comment's closing tags: the grey runs on.
+        QTest::newRow("block comment opened inside a line comment")
+            << QStringLiteral("// a /* b\nc */d")
+            << QStringLiteral("<span><span style='color:#808080;'>//&nbsp;a&nbsp;")
+                + grey(QStringLiteral("/*&nbsp;b<br/>c&nbsp;*/")) + QStringLiteral("d");
+    }
+
+    void colouring()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, body);
+        QCOMPARE(editor::colouredBody(script), body);
+    }
+
+    void frameIsOneParagraphOfArial()
+    {
+        QTextDocument document;
+        document.setHtml(editor::colouredDocument(QStringLiteral("鼠标->1,1\n延时->5")));
+        QCOMPARE(document.blockCount(), 1);
+        QCOMPARE(document.toPlainText(), QStringLiteral("鼠标->1,1\n延时->5"));
+        const QTextBlockFormat block = document.begin().blockFormat();
+        QCOMPARE(block.lineHeightType(), int(QTextBlockFormat::ProportionalHeight));
+        QCOMPARE(block.lineHeight(), 120.0);
+        QCOMPARE(block.topMargin(), 3.0);
+        QCOMPARE(block.bottomMargin(), 2.0);
+        const QTextCharFormat chars = document.begin().begin().fragment().charFormat();
+        QCOMPARE(chars.fontFamily(), QStringLiteral("Arial"));
+        QCOMPARE(chars.fontPointSize(), 10.0);
+    }
+
+    // The editor is built from the coloured lines instead of reading the HTML: it must show
+    // what the toolkit shows for the HTML, character by character.
+    void displayShowsWhatTheHtmlShows_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::newRow("every kind of line") << kEveryKind;
+        QTest::newRow("empty") << QString();
+        QTest::newRow("comment over a loop header")
+            << QStringLiteral("//循环1->2\n{\nx\n}\n执行->\n");
+        QTest::newRow("separators and tabs") << QStringLiteral("a\tb\u2028c\r\n\n");
+    }
+
+    void displayShowsWhatTheHtmlShows()
+    {
+        QFETCH(QString, script);
+        QTextDocument reference;
+        reference.setHtml(editor::colouredDocument(script));
+        QTextEdit edit;
+        ScriptDisplay display;
+        display.show(&edit, script);
+        QCOMPARE(edit.toPlainText(), reference.toPlainText());
+        QCOMPARE(styledCharacters(edit.document()), styledCharacters(&reference));
+        QCOMPARE(edit.document()->firstBlock().blockFormat().topMargin(), 3.0);
+        QCOMPARE(edit.document()->lastBlock().blockFormat().bottomMargin(), 2.0);
+    }
+
+    // After any edit, changing only the lines that differ must give the same document as
+    // building it anew.
+    void patchedDisplayEqualsAFreshOne()
+    {
+        QRandomGenerator random(8);
+        const QStringList pieces {QStringLiteral("鼠标->1,1\n"), QStringLiteral("{\n"),
+            QStringLiteral("}\n"), QStringLiteral("循环1->2\n"), QStringLiteral("/*"),
+            QStringLiteral("*/"), QStringLiteral("//"), QStringLiteral("x"), QStringLiteral("\n"),
+            QStringLiteral("else\n"), QStringLiteral("串1->")};
+        QTextEdit edit;
+        ScriptDisplay display;
+        display.show(&edit, kEveryKind);
+        for (int round = 0; round < 300; ++round) {
+            QTextCursor cursor(edit.document());
+            const int size = edit.document()->characterCount() - 1;
+            const int at = random.bounded(size + 1);
+            cursor.setPosition(at);
+            if (random.bounded(3) == 0 && size > 0) {
+                cursor.setPosition(qMin(size, at + random.bounded(1, 30)), QTextCursor::KeepAnchor);
+                cursor.removeSelectedText();
+            } else {
+                cursor.insertText(pieces.at(random.bounded(pieces.size())));
+            }
+            const QString text = edit.toPlainText();
+            display.show(&edit, text);
+
+            QTextEdit fresh;
+            ScriptDisplay freshDisplay;
+            freshDisplay.show(&fresh, text);
+            QCOMPARE(edit.toPlainText(), text);
+            QCOMPARE(edit.document()->blockCount(), fresh.document()->blockCount());
+            QCOMPARE(styledCharacters(edit.document()), styledCharacters(fresh.document()));
+            for (QTextBlock a = edit.document()->begin(), b = fresh.document()->begin();
+                 a.isValid(); a = a.next(), b = b.next())
+                QVERIFY2(a.blockFormat() == b.blockFormat(), qPrintable(QString::number(round)));
+        }
+    }
+
+    void sameTextSetAgainIsColouredAgain()
+    {
+        TestWindow w;
+        const QString text = QStringLiteral("延时->1\n鼠标->2,2\n键盘->A");
+        w.editor()->setPlainText(text);
+        w.editor()->setPlainText(text);
+        QTextEdit reference;
+        ScriptDisplay display;
+        display.show(&reference, text);
+        QCOMPARE(styledCharacters(w.editor()->document()), styledCharacters(reference.document()));
+        w.key(Qt::Key_Z, Qt::ControlModifier); // no second state was recorded
+        QCOMPARE(w.editor()->toPlainText(), QString());
+    }
+
+    void completion_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("cursor");
+        QTest::addColumn<bool>("completes");
+        QTest::newRow("start of the text") << QStringLiteral("鼠标") << 2 << true;
+        QTest::newRow("start of a line") << QStringLiteral("a\n鼠标") << 4 << true;
+        QTest::newRow("after a blank") << QStringLiteral("x 鼠标") << 4 << true;
+        QTest::newRow("inside a word") << QStringLiteral("x鼠标") << 3 << false;
+        QTest::newRow("blank just typed") << QStringLiteral("鼠标 ") << 3 << false;
+        QTest::newRow("before an existing arrow") << QStringLiteral("鼠标->1") << 2 << false;
+        QTest::newRow("before an arrow after a blank") << QStringLiteral("鼠标 ->") << 2 << true;
+        QTest::newRow("numbered variable") << QStringLiteral("\n串12") << 4 << true;
+        QTest::newRow("three-letter word") << QStringLiteral("已复制") << 3 << true;
+        QTest::newRow("csv commands") << QStringLiteral("存csv") << 4 << true;
+        QTest::newRow("comparison") << QStringLiteral("对比") << 2 << true;
+    }
+
+    void completion()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, cursor);
+        QFETCH(bool, completes);
+        QCOMPARE(editor::completesArrow(text, cursor), completes);
+    }
+
+    void typingCompletesInTheEditor()
+    {
+        TestWindow w;
+        w.type(QStringLiteral("鼠标"));
+        QCOMPARE(w.editor()->toPlainText(), QStringLiteral("鼠标->"));
+        QCOMPARE(w.editor()->textCursor().position(), 4);
+        w.type(QStringLiteral("1,1"));
+        w.key(Qt::Key_Return);
+        // A word committed with a blank after it (an input method does so) stays as it is.
+        w.commit(QStringLiteral("延时 "));
+        QCOMPARE(w.editor()->toPlainText(), QStringLiteral("鼠标->1,1\n延时 "));
+        w.commit(QStringLiteral("键盘"));
+        QCOMPARE(w.editor()->toPlainText(), QStringLiteral("鼠标->1,1\n延时 键盘->"));
+        // In front of an existing arrow nothing is added.
+        w.editor()->setPlainText(QStringLiteral("->5"));
+        w.setCursor(0);
+        w.type(QStringLiteral("延时"));
+        QCOMPARE(w.editor()->toPlainText(), QStringLiteral("延时->5"));
+        // The colours follow the typing.
+        QCOMPARE(
+            w.editor()->document()->begin().begin().fragment().charFormat().foreground().color(),
+            QColor(QStringLiteral("#aa0000")));
+    }
+
+    void historyUndoRedoAndBounds()
+    {
+        EditHistory history;
+        history.reset(QStringLiteral("a"), 0, 0);
+        QVERIFY(!history.undo());
+        QVERIFY(!history.redo());
+        history.record(QStringLiteral("ab"), 2, 10);
+        history.record(QStringLiteral("abc"), 3, 20);
+        QCOMPARE(history.count(), 3);
+        QVERIFY(history.undo());
+        QCOMPARE(history.text(), QStringLiteral("ab"));
+        QCOMPARE(history.cursor(), 2);
+        QCOMPARE(history.scroll(), 10);
+        QVERIFY(history.undo());
+        QVERIFY(!history.undo()); // the first state stays
+        QCOMPARE(history.text(), QStringLiteral("a"));
+        QCOMPARE(history.cursor(), 0);
+        QVERIFY(history.redo());
+        // An edit after an undo goes to the end; the state redo would have reached stays.
+        history.record(QStringLiteral("aXb"), 2, 0);
+        QCOMPARE(history.count(), 4);
+        QCOMPARE(history.current(), 4);
+        QVERIFY(!history.redo());
+        QVERIFY(history.undo());
+        QCOMPARE(history.text(), QStringLiteral("abc"));
+        QVERIFY(history.undo());
+        QCOMPARE(history.text(), QStringLiteral("ab"));
+    }
+
+    void historyStaysWithinItsBudget()
+    {
+        // A long session of edits on a 40 KB script: each kept state costs its change, and
+        // the oldest go once the budget is reached; the kept ones come back exactly.
+        const qint64 budget = 64 * 1024;
+        EditHistory history(budget);
+        QString text(20000, QLatin1Char('x'));
+        history.reset(text, 0, 0);
+        QStringList states {text};
+        QRandomGenerator random(3);
+        for (int i = 0; i < 5000; ++i) {
+            const int at = random.bounded(text.size());
+            if (i % 2)
+                text.insert(at, QStringLiteral("ab"));
+            else
+                text.remove(at, 2);
+            history.record(text, at, i);
+            states << text;
+        }
+        QVERIFY2(history.stepBytes() <= budget, qPrintable(QString::number(history.stepBytes())));
+        QVERIFY(history.count() > 300);
+        QCOMPARE(history.count(), history.current());
+        for (int k = states.size() - 1; k > states.size() - history.count(); --k) {
+            QCOMPARE(history.text(), states.at(k));
+            QVERIFY(history.undo());
+        }
+        QCOMPARE(history.text(), states.at(states.size() - history.count()));
+        QVERIFY(!history.undo());
+
+        // Unbounded budget: a keystroke costs bytes, not a copy of the script.
+        EditHistory compact;
+        compact.reset(text, 0, 0);
+        for (int i = 0; i < 1000; ++i)
+            compact.record(text.insert(i, QLatin1Char('y')), i, 0);
+        QCOMPARE(compact.count(), 1001);
+        QVERIFY(compact.stepBytes() < 1000 * 200);
+    }
+
+    void undoAndRedoKeysInTheEditor()
+    {
+        TestWindow w({}, {{QStringLiteral("Quorvel.zt"), QByteArray("键盘->A")}});
+        QCOMPARE(w.editor()->toPlainText(), QStringLiteral("键盘->A"));
+        w.key(Qt::Key_Z, Qt::ControlModifier); // at the first state: nothing changes
+        QCOMPARE(w.editor()->toPlainText(), QStringLiteral("键盘->A"));
+        w.setCursor(5);
+        w.type(QStringLiteral("B"));
+        w.type(QStringLiteral("C"));
+        QCOMPARE(w.editor()->toPlainText(), QStringLiteral("键盘->ABC"));
+        w.key(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(w.editor()->toPlainText(), QStringLiteral("键盘->AB"));
+        QCOMPARE(w.editor()->textCursor().position(), 6);
+        w.key(Qt::Key_Z, Qt::ControlModifier);
+        w.key(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(w.editor()->toPlainText(), QStringLiteral("键盘->A"));
+        QCOMPARE(w.editor()->textCursor().position(), 0);
+        // Coloured again after the undo.
+        QCOMPARE(
+            w.editor()->document()->begin().begin().fragment().charFormat().foreground().color(),
+            QColor(QStringLiteral("#aa0000")));
+        w.key(Qt::Key_Y, Qt::ControlModifier);
+        w.key(Qt::Key_Y, Qt::ControlModifier);
+        w.key(Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(w.editor()->toPlainText(), QStringLiteral("键盘->ABC"));
+        QCOMPARE(w.editor()->textCursor().position(), 7);
+    }
+
+    void commentOut_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("one line") << QStringLiteral("a\n鼠标->1,1\nb") << 2 << 9
+                                  << QStringLiteral("a\n//鼠标->1,1\nb");
+        QTest::newRow("three lines")
+            << QStringLiteral("a\nb\nc\nd") << 2 << 7 << QStringLiteral("a\n/*\nb\nc\nd\n*/");
+        QTest::newRow("no selection") << QStringLiteral("a\nb") << 1 << 1 << QStringLiteral("a\nb");
+    }
+
+    void commentOut()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QFETCH(QString, result);
+        TestWindow w;
+        w.editor()->setPlainText(text);
+        w.setCursor(to, from);
+        w.key(Qt::Key_Slash, Qt::ControlModifier);
+        QCOMPARE(w.editor()->toPlainText(), result);
+        if (result.startsWith(QLatin1String("a\n//")))
+            QCOMPARE(w.editor()
+                         ->document()
+                         ->findBlockByNumber(1)
+                         .begin()
+                         .fragment()
+                         .charFormat()
+                         .foreground()
+                         .color(),
+                QColor(QStringLiteral("#808080")));
+    }
+
+    void autoIndent_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("loop") << QStringLiteral("循环1->2\n{\n鼠标->1,1\n}")
+                              << QStringLiteral("循环1->2\r\n{\r\n    鼠标->1,1\r\n}\r\n");
+        QTest::newRow("recognition loop")
+            << QStringLiteral("识别->a.bmp\n  {\n识别->a.bmp\n}\n识别->b.bmp\n{\n  x\n}")
+            << QStringLiteral(
+                   "识别->a.bmp\r\n{\r\n识别->a.bmp\r\n}\r\n识别->b.bmp\r\n{\r\n    x\r\n}\r\n");
+        QTest::newRow("nested, stray closing brace")
+            << QStringLiteral("{\n{\nx\n}\n}\n}\ny")
+            << QStringLiteral("{\r\n    {\r\n        x\r\n    }\r\n}\r\n}\r\ny\r\n");
+        QTest::newRow("one line") << QStringLiteral("  x") << QString();
+    }
+
+    void autoIndent()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, result);
+        QCOMPARE(editor::autoIndented(text), result);
+    }
+
+    void autoIndentKeyIsOneUndoStep()
+    {
+        TestWindow w;
+        w.editor()->setPlainText(QStringLiteral("循环1->2\n{\n鼠标->1,1\n}"));
+        w.key(Qt::Key_I, Qt::ControlModifier);
+        QCOMPARE(w.editor()->toPlainText(), QStringLiteral("循环1->2\n{\n    鼠标->1,1\n}\n"));
+        w.key(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(w.editor()->toPlainText(), QStringLiteral("循环1->2\n{\n鼠标->1,1\n}"));
+    }
+
+    void tabInsertsFourBlanks()
+    {
+        TestWindow w;
+        w.type(QStringLiteral("x"));
+        w.key(Qt::Key_Tab);
+        QCOMPARE(w.editor()->toPlainText(), QStringLiteral("x    "));
+        QCOMPARE(w.editor()->textCursor().position(), 5);
+    }
+
+    void typingKeepsTheScrollPosition()
+    {
+        QString text;
+        for (int i = 0; i < 300; ++i)
+            text += QStringLiteral("鼠标->%1,%1\n").arg(i);
+        TestWindow w;
+        w.window->resize(1030, 680);
+        w.editor()->setPlainText(text);
+        QScrollBar *bar = w.editor()->verticalScrollBar();
+        QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+        QTest::qWait(50); // the window's layout settles
+        QVERIFY(bar->maximum() > 1000);
+        bar->setValue(bar->maximum() / 2);
+        const int at = w.editor()->cursorForPosition(QPoint(40, 40)).position();
+        w.setCursor(at);
+        bar->setValue(bar->maximum() / 2);
+        w.type(QStringLiteral("7"));
+        QCOMPARE(bar->value(), bar->maximum() / 2);
+        QCOMPARE(w.editor()->textCursor().position(), at + 1);
+    }
+};
+
+QTEST_MAIN(TestEditor)
+#include "tst_editor.moc"
