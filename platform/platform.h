@@ -32,6 +32,21 @@ public:
     virtual QSize screenSize();
     // Shows a text file in the desktop's text viewer (the help file).
     virtual void openTextFile(const QString &path);
+
+    // Each group below belongs to one subsystem; its methods are implemented by every
+    // system's class (platform/x11, platform/win) and recorded by the tests' fake.
+
+    // --- synthetic input ---
+    // --- end synthetic input ---
+
+    // --- global hotkeys ---
+    // --- end global hotkeys ---
+
+    // --- commands, files and folders ---
+    // --- end commands, files and folders ---
+
+    // --- autostart and file association ---
+    // --- end autostart and file association ---
 };
 
 // The implementation for the running system; lives for the whole process.

@@ -1,116 +1,65 @@
-// Win32 implementation of the platform interface. Narrow ANSI strings throughout, as the
-// program's buffers are; Qt only at the interface's edges.
-#include "platform/platform.h"
+// Win32 implementation of the platform interface: processes, files, screen, help viewer.
+#include "platform/win/winplatform.h"
+#include "platform/win/win32calls.h"
 
-#include <windows.h>
-#include <tlhelp32.h>
-
-#include <cstring>
+#include <QProcess>
 
 namespace {
 
-class WinPlatform final : public Platform
-{
-public:
-    QString executablePath() override
-    {
-        char buf[1024] = {};
-        const DWORD n = GetModuleFileNameA(nullptr, buf, sizeof buf - 1);
-        return QString::fromLocal8Bit(buf, int(n));
-    }
-
-    QByteArray instanceImageName() override { return QByteArrayLiteral("Quorvel.exe"); }
-
-    int countProcessesByName(const QByteArray &name) override
-    {
-        if (name.isEmpty())
-            return 0;
-        HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-        if (snap == INVALID_HANDLE_VALUE)
-            return 0;
-        PROCESSENTRY32 entry;
-        std::memset(&entry, 0, sizeof entry);
-        entry.dwSize = sizeof(PROCESSENTRY32); // 296 bytes for the ANSI entry
-        int count = 0;
-        // The first entry is the idle process; counting starts after it.
-        if (Process32First(snap, &entry)) {
-            while (Process32Next(snap, &entry)) {
-                if (std::strcmp(entry.szExeFile, name.constData()) == 0)
-                    ++count;
-            }
-        }
-        CloseHandle(snap);
-        return count;
-    }
-
-    int terminateProcessByName(const QByteArray &name) override
-    {
-        if (name.isEmpty())
-            return 0;
-        HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-        if (snap == INVALID_HANDLE_VALUE)
-            return 0;
-        PROCESSENTRY32 entry;
-        std::memset(&entry, 0, sizeof entry);
-        entry.dwSize = sizeof(PROCESSENTRY32);
-        int found = 0;
-        const DWORD self = GetCurrentProcessId();
-        if (Process32First(snap, &entry)) {
-            while (Process32Next(snap, &entry)) {
-                // Skipping our own id gives the same result as relying on the older
-                // instance being listed first, without depending on the list order.
-                if (entry.th32ProcessID == self)
-                    continue;
-                if (std::strcmp(entry.szExeFile, name.constData()) == 0) {
-                    found = 1;
-                    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
-                    if (process) {
-                        TerminateProcess(process, 0);
-                        CloseHandle(process);
-                    }
-                    break;
-                }
-            }
-        }
-        CloseHandle(snap);
-        return found;
-    }
-
-    void refreshNotificationArea() override
-    {
-        // Icons of a killed process stay until the mouse passes over them: sweep it synthetically.
-        HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
-        HWND notify = tray ? FindWindowExA(tray, nullptr, "TrayNotifyWnd", nullptr) : nullptr;
-        if (!notify)
-            return;
-        HWND pager = FindWindowExA(notify, nullptr, "SysPager", nullptr);
-        HWND toolbar = FindWindowExA(pager ? pager : notify, nullptr, "ToolbarWindow32", nullptr);
-        if (!toolbar)
-            return;
-        RECT r;
-        if (!GetWindowRect(toolbar, &r))
-            return;
-        const int width = r.right - r.left;
-        const int height = r.bottom - r.top;
-        for (int x = 1; x < width; ++x)
-            SendMessageA(toolbar, WM_MOUSEMOVE, 0, MAKELPARAM(x, height / 2));
-    }
-
-    bool fileExists(const QString &path) override
-    {
-        if (path.isEmpty())
-            return false;
-        const QByteArray narrow = path.toLocal8Bit();
-        WIN32_FIND_DATAA data;
-        HANDLE h = FindFirstFileA(narrow.constData(), &data);
-        if (h == INVALID_HANDLE_VALUE)
-            return false;
-        FindClose(h);
-        return true;
-    }
-};
+// The program's path buffers hold 1023 bytes and a terminating zero.
+constexpr int pathBufferSize = 1024;
 
 } // namespace
+
+QString WinPlatform::executablePath()
+{
+    char buf[pathBufferSize];
+    const std::size_t n = win32::ExecutablePath(buf, sizeof buf);
+    return QString::fromLocal8Bit(buf, int(n));
+}
+
+QByteArray WinPlatform::instanceImageName()
+{
+    return QByteArrayLiteral("Quorvel.exe");
+}
+
+int WinPlatform::countProcessesByName(const QByteArray &name)
+{
+    return name.isEmpty() ? 0 : win32::CountProcessesByName(name.constData());
+}
+
+int WinPlatform::terminateProcessByName(const QByteArray &name)
+{
+    return name.isEmpty() ? 0 : win32::TerminateProcessByName(name.constData());
+}
+
+void WinPlatform::refreshNotificationArea()
+{
+    win32::RefreshNotificationArea();
+}
+
+bool WinPlatform::fileExists(const QString &path)
+{
+    const QByteArray narrow = path.toLocal8Bit();
+    if (narrow.size() >= pathBufferSize)
+        return false; // does not fit the program's path buffer
+    return win32::FileFound(narrow.constData());
+}
+
+QSize WinPlatform::screenSize()
+{
+    return QSize(win32::ScreenWidth(), win32::ScreenHeight());
+}
+
+void WinPlatform::openTextFile(const QString &path)
+{
+    // The command line is "notepad.exe " and the path as it stands, unquoted: Notepad takes
+    // the rest of its command line as one file name, blanks included.
+    QProcess notepad;
+    notepad.setProgram(QStringLiteral("notepad.exe"));
+    notepad.setNativeArguments(path);
+    notepad.startDetached();
+}
 
 Platform &systemPlatform()
 {
@@ -120,5 +69,6 @@ Platform &systemPlatform()
 
 void initLocalEncoding()
 {
-    // The local 8-bit codec is the system's ANSI code page already.
+    // Qt's local 8-bit codec is the system's ANSI code page already (GBK on a Chinese
+    // Windows), which is the encoding of scripts, settings and CSV files.
 }

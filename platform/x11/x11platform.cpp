@@ -1,5 +1,5 @@
 // Linux/X11 implementation of the platform interface.
-#include "platform/platform.h"
+#include "platform/x11/x11platform.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -49,60 +49,56 @@ std::vector<pid_t> listPids()
     return pids;
 }
 
-class X11Platform final : public Platform
-{
-public:
-    QString executablePath() override
-    {
-        const QString target = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
-        return target;
-    }
-
-    QByteArray instanceImageName() override
-    {
-        return QFileInfo(executablePath()).fileName().toLocal8Bit();
-    }
-
-    int countProcessesByName(const QByteArray &name) override
-    {
-        if (name.isEmpty())
-            return 0;
-        int count = 0;
-        for (pid_t pid : listPids()) {
-            if (processImageName(QByteArray::number(pid)) == name)
-                ++count;
-        }
-        return count;
-    }
-
-    int terminateProcessByName(const QByteArray &name) override
-    {
-        if (name.isEmpty())
-            return 0;
-        const pid_t self = ::getpid();
-        for (pid_t pid : listPids()) {
-            if (pid == self)
-                continue;
-            if (processImageName(QByteArray::number(pid)) == name) {
-                ::kill(pid, SIGKILL); // the counterpart of TerminateProcess; failure ignored
-                return 1;
-            }
-        }
-        return 0;
-    }
-
-    void refreshNotificationArea() override
-    {
-        // X11 trays drop the icon of a dead client by themselves.
-    }
-
-    bool fileExists(const QString &path) override
-    {
-        return !path.isEmpty() && QFileInfo::exists(path);
-    }
-};
-
 } // namespace
+
+QString X11Platform::executablePath()
+{
+    const QString target = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    return target;
+}
+
+QByteArray X11Platform::instanceImageName()
+{
+    return QFileInfo(executablePath()).fileName().toLocal8Bit();
+}
+
+int X11Platform::countProcessesByName(const QByteArray &name)
+{
+    if (name.isEmpty())
+        return 0;
+    int count = 0;
+    for (pid_t pid : listPids()) {
+        if (processImageName(QByteArray::number(pid)) == name)
+            ++count;
+    }
+    return count;
+}
+
+int X11Platform::terminateProcessByName(const QByteArray &name)
+{
+    if (name.isEmpty())
+        return 0;
+    const pid_t self = ::getpid();
+    for (pid_t pid : listPids()) {
+        if (pid == self)
+            continue;
+        if (processImageName(QByteArray::number(pid)) == name) {
+            ::kill(pid, SIGKILL); // the counterpart of TerminateProcess; failure ignored
+            return 1;
+        }
+    }
+    return 0;
+}
+
+void X11Platform::refreshNotificationArea()
+{
+    // X11 trays drop the icon of a dead client by themselves.
+}
+
+bool X11Platform::fileExists(const QString &path)
+{
+    return !path.isEmpty() && QFileInfo::exists(path);
+}
 
 Platform &systemPlatform()
 {

@@ -45,4 +45,16 @@ public:
         calls << QStringLiteral("exists:") + path;
         return existingFiles.contains(path);
     }
+
+    // --- synthetic input ---
+    // --- end synthetic input ---
+
+    // --- global hotkeys ---
+    // --- end global hotkeys ---
+
+    // --- commands, files and folders ---
+    // --- end commands, files and folders ---
+
+    // --- autostart and file association ---
+    // --- end autostart and file association ---
 };
