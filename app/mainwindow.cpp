@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QRegularExpression>
+#include <QSignalBlocker>
 #include <QTimer>
 
 #include <algorithm>
@@ -76,7 +77,9 @@ MainWindow::MainWindow(const ProcessState &process, Platform &platform, QWidget 
     settings::ReadSettingsFile(m_settingsBuffer, m_process.settingsPath);
 
     if (m_process.fileStartMode) {
-        ExecuteInstructions(readScriptFile(m_process.argument));
+        // The whole file runs, as the editor would save and run it: a cut at a fixed size
+        // could stop in the middle of a line.
+        ExecuteInstructions(readWholeScriptFile(m_process.argument));
     } else {
         if (!m_process.autorun())
             show();
@@ -136,8 +139,10 @@ void MainWindow::applySettings()
 
     ui->cBox_AutoAddMSleep->setChecked(!setting("AutoAddMSleep").startsWith('n'));
     const QByteArray msec = setting("MsecSleep");
-    if (!msec.isEmpty())
+    if (!msec.isEmpty()) {
+        const QSignalBlocker quiet(ui->sBox_MsecSleep); // the stored value needs no rewrite
         ui->sBox_MsecSleep->setValue(leadingNumber(msec));
+    }
 
     for (int digit : kSlotDigits) {
         const QByteArray key = "Ctrl_" + QByteArray::number(digit);
