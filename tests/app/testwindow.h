@@ -4,6 +4,7 @@
 #include "app/dialogs.h"
 #include "app/mainwindow.h"
 #include "fakeplatform.h"
+#include "testfiles.h"
 
 #include <QApplication>
 #include <QDir>
@@ -47,18 +48,8 @@ struct TestWindow
 
     QString path(const QString &name) const { return dir.filePath(name); }
     QString scriptFolder() const { return dir.path() + QStringLiteral("/ZtFiles/"); }
-    void write(const QString &name, const QByteArray &bytes) const
-    {
-        QFile f(dir.filePath(name));
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
-    }
-    QByteArray read(const QString &name) const
-    {
-        QFile f(dir.filePath(name));
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }
+    void write(const QString &name, const QByteArray &bytes) const { writeFile(dir.filePath(name), bytes); }
+    QByteArray read(const QString &name) const { return readFile(dir.filePath(name)); }
 
     template<typename T> T *child(const char *name) const
     {

@@ -1,5 +1,6 @@
 // The real main window, built offscreen in a temporary program folder.
 #include "app/dialogs.h"
+#include "testfiles.h"
 #include "app/mainwindow.h"
 #include "app/systemtray.h"
 #include "fakeplatform.h"
@@ -66,18 +67,6 @@ private:
         QString path() const { return dir.path(); }
         QByteArray settingsFile() const { return readFile(dir.filePath(QStringLiteral("Quorvel.qcf"))); }
     };
-    static void writeFile(const QString &path, const QByteArray &bytes)
-    {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    static QByteArray readFile(const QString &path)
-    {
-        QFile f(path);
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }
 
 private slots:
     void initTestCase()

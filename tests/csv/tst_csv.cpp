@@ -1,5 +1,6 @@
 // The CSV rules on real files, and the script commands 存csv and 查csv that use them.
 #include "csv/csvfile.h"
+#include "testfiles.h"
 #include "scriptrun.h"
 
 #include <QTemporaryDir>
@@ -13,19 +14,6 @@ private:
     QTemporaryDir dir;
 
     QString path(const QString &name) const { return dir.filePath(name); }
-    static void writeFile(const QString &file, const QByteArray &bytes)
-    {
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
-    static QByteArray readFile(const QString &file)
-    {
-        QFile f(file);
-        if (!QFileInfo(file).isFile() || !f.open(QIODevice::ReadOnly))
-            return QByteArray();
-        return f.readAll();
-    }
     static QString error(int line, const QString &text)
     {
         return QStringLiteral("<span style=\"color:red;\">第%1行有误：").arg(line) + text

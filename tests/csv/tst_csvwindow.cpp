@@ -1,6 +1,7 @@
 // The quick record and lookup tools and the table editor in the real window, built offscreen in
 // a temporary program folder.
 #include "app/dialogs.h"
+#include "testfiles.h"
 #include "app/mainwindow.h"
 #include "csv/csvfile.h"
 #include "fakeplatform.h"
@@ -39,19 +40,6 @@ private:
         return settings::ReadSetting(readFile(settingsPath()), QByteArray(key));
     }
 
-    static void writeFile(const QString &file, const QByteArray &bytes)
-    {
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
-    static QByteArray readFile(const QString &file)
-    {
-        QFile f(file);
-        if (!QFileInfo(file).isFile() || !f.open(QIODevice::ReadOnly))
-            return QByteArray();
-        return f.readAll();
-    }
 
     void makeWindow(const QByteArray &settingsText = QByteArray())
     {

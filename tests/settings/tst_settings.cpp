@@ -1,5 +1,6 @@
 #include "settings/filesave.h"
 #include "settings/settings.h"
+#include "testfiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -27,12 +28,6 @@ private:
         return path;
     }
 
-    static QByteArray contentOf(const QString &path)
-    {
-        QFile f(path);
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }
 
 private slots:
     void readSetting_data()
@@ -112,7 +107,7 @@ private slots:
     {
         const QString path = fileWith("A=1\r\n");
         QCOMPARE(WriteSetting(path, "K", "v"), 0);
-        QCOMPARE(contentOf(path), QByteArray("K=v\r\nA=1\r\n"));
+        QCOMPARE(readFile(path), QByteArray("K=v\r\nA=1\r\n"));
         QCOMPARE(WriteSetting(path, "A", "2"), 0);
         QByteArray buffer;
         QCOMPARE(ReadSettingsFile(buffer, path), 0);
@@ -159,7 +154,7 @@ private slots:
         waitpid(child, &status, 0);
         QVERIFY(WIFEXITED(status));
         QCOMPARE(WEXITSTATUS(status), 3);
-        QCOMPARE(contentOf(path), old);
+        QCOMPARE(readFile(path), old);
     }
 
     void unwritableFolderReportsFailure()
@@ -175,7 +170,7 @@ private slots:
         QFile::setPermissions(ro.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         QCOMPARE(WriteSetting(path, "K", "v"), -1);
         QFile::setPermissions(ro.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QCOMPARE(contentOf(path), QByteArray("A=1\r\n"));
+        QCOMPARE(readFile(path), QByteArray("A=1\r\n"));
     }
 };
 
