@@ -7,6 +7,7 @@
 int main(int argc, char *argv[])
 {
     initLocalEncoding();
+    prepareGuiEnvironment();
     const QString argument = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     Platform &platform = systemPlatform();
     const ProcessState process = startup::prepareProcess(argument, platform);

@@ -52,6 +52,11 @@ public:
 // The implementation for the running system; lives for the whole process.
 Platform &systemPlatform();
 
+// Settles how the toolkit meets the desktop, before the application object exists. On X11 the
+// program draws plain widgets and needs no OpenGL: leaving the GL integration out keeps a
+// software renderer (tens of megabytes) out of the idle program.
+void prepareGuiEnvironment();
+
 // Makes the local 8-bit codec usable for scripts, settings and CSV files: under the C/POSIX
 // locale it becomes UTF-8, so Chinese text survives a round trip. Call before decoding argv.
 void initLocalEncoding();

@@ -67,6 +67,11 @@ Platform &systemPlatform()
     return platform;
 }
 
+void prepareGuiEnvironment()
+{
+    // Nothing to settle: the windows platform plugin loads no renderer for widgets.
+}
+
 void initLocalEncoding()
 {
     // Qt's local 8-bit codec is the system's ANSI code page already (GBK on a Chinese

@@ -106,6 +106,12 @@ Platform &systemPlatform()
     return platform;
 }
 
+void prepareGuiEnvironment()
+{
+    if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
+}
+
 void initLocalEncoding()
 {
     std::setlocale(LC_ALL, "");
