@@ -77,6 +77,7 @@ MainWindow::MainWindow(const ProcessState &process, Platform &platform, QWidget 
     settings::ReadSettingsFile(m_settingsBuffer, m_process.settingsPath);
 
     if (m_process.fileStartMode) {
+        registerFileStartHotKey();
         // The whole file runs, as the editor would save and run it: a cut at a fixed size
         // could stop in the middle of a line.
         ExecuteInstructions(readWholeScriptFile(m_process.argument));
@@ -121,6 +122,8 @@ void MainWindow::applySettings()
     if (setting("ztFileRun") == "y")
         ui->cBox_ZtFileRun->setChecked(true);
 
+    registerFixedHotKeys();
+
     ui->lb_ShowDisposingFile->setText(runHintText());
 
     const auto fillField = [this](QLineEdit *field, const char *key) {
@@ -149,6 +152,7 @@ void MainWindow::applySettings()
         if (startsWithY(key.constData()))
             slotCheckBox(digit)->setChecked(true);
     }
+    registerCheckedSlotHotKeys();
     for (int digit : kSlotDigits) {
         const QByteArray key = "CtrlPath_" + QByteArray::number(digit);
         fillField(slotField(digit), key.constData());
@@ -201,6 +205,7 @@ MainWindow::~MainWindow()
 {
     delete ui;
     ui = nullptr;
+    releaseHotKeys();
     if (thread.isRunning()) {
         thread.executeFlag = false;
         thread.waitFlag = false;

@@ -167,9 +167,33 @@ public slots:
     // --- end CSV table ---
 
     // --- Hotkeys (app/hotkeys*) ---
+    // Enable or disable one hotkey slot: register or unregister at once, write the setting.
+    void on_cBox_KeyToPerform_1_clicked();
+    void on_cBox_KeyToPerform_2_clicked();
+    void on_cBox_KeyToPerform_3_clicked();
+    void on_cBox_KeyToPerform_4_clicked();
+    void on_cBox_KeyToPerform_5_clicked();
+    void on_cBox_KeyToPerform_6_clicked();
+    void on_cBox_KeyToPerform_7_clicked();
+    void on_cBox_KeyToPerform_8_clicked();
+    void on_cBox_KeyToPerform_9_clicked();
+    void on_cBox_KeyToPerform_0_clicked();
+
+public:
+    // The one routine behind every hotkey press: the modifier word (MOD_CONTROL alone is
+    // acted on) and the virtual-key code, from WM_HOTKEY or from the X11 key grabs.
+    void dispatchHotKey(unsigned modifiers, unsigned virtualKey);
+
+protected:
+    // Takes every hotkey message (WM_HOTKEY) to the dispatch; all others go on as usual.
+    bool nativeEvent(const QByteArray &eventType, void *message, long *result) override;
+
+public slots:
     // --- end hotkeys ---
 
     // --- Autostart and association (app/autostart*) ---
+    void on_cBox_AutoRun_clicked();
+    void on_cBox_ZtFileRun_clicked();
     // --- end autostart ---
 
 protected:
@@ -231,6 +255,20 @@ private:
     void insertFirstCsvCell();
     // --- end CSV members ---
     // --- hotkey members ---
+    // The sixteen atoms, each also the id of its hotkey: CtrlM, CtrlQ, CtrlE, CtrlW, CtrlK,
+    // CtrlT, then Ctrl_1 … Ctrl_9, Ctrl_0 (0 while not added).
+    quint16 m_hotKeyAtoms[16] = {};
+    QStringList m_unavailableHotKeys; // start-up keys another program holds ("Ctrl+E")
+    bool addAndRegisterHotKey(int index);
+    void registerFixedHotKeys();
+    void registerCheckedSlotHotKeys();
+    void registerFileStartHotKey();
+    void releaseHotKeys();
+    void showUnavailableHotKeys(const QStringList &keys);
+    void slotCheckBoxClicked(int digit);
+    void runSlotScript(int digit);
+    void insertMouseCoordinates(const QPoint &position);
+    static void hotKeyPressed(void *window, unsigned modifiers, unsigned virtualKey);
     // --- end hotkey members ---
 
     // A run asked for while the previous one still finishes its last line.

@@ -15,3 +15,7 @@ target_sources(quorvel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/editorstate.h
     ${CMAKE_CURRENT_LIST_DIR}/scriptfileslots.cpp
 )
+target_sources(quorvel_core PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/hotkeys.cpp ${CMAKE_CURRENT_LIST_DIR}/hotkeys.h
+    ${CMAKE_CURRENT_LIST_DIR}/hotkeyslots.cpp)
+target_sources(quorvel_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/autostart.cpp)

@@ -1,39 +1,147 @@
-// System, file and CSV commands.
+// System, file and folder commands: 关机, 打开, 文件夹, cmd, 进程, 文件, 改名. Everything that
+// reaches the system goes through the platform layer.
 #include "engine/commands.h"
+#include "engine/pathpattern.h"
+#include "platform/platform.h"
 
-// Not built yet: these lines report an unknown command until the family lands.
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace {
+
+// "创建" or "打开", optional white space, an absolute path in square brackets.
+const QRegularExpression &folderPattern()
+{
+    static const QRegularExpression pattern(QStringLiteral("\\A((?:创建)|(?:打开))\\s*\\[(")
+            + pathpattern::absolutePathStart() + QStringLiteral(".+)\\]\\z"),
+        QRegularExpression::DotMatchesEverythingOption
+            | QRegularExpression::UseUnicodePropertiesOption);
+    return pattern;
+}
+
+// One side of "=>" or "=": native separators, no blanks around it.
+QString pathPart(const QString &part)
+{
+    return QDir::toNativeSeparators(part).trimmed();
+}
+
+// The folder part of a path, up to its last separator; empty when it has none.
+QString folderOf(const QString &path)
+{
+    const int last = qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
+    return last > 0 ? path.left(last) : QString();
+}
+
+// Moves when the source is there; the short pause lets the file system settle.
+void moveIfFound(CommandContext &ctx, const QString &source, const QString &destination)
+{
+    if (ctx.platform().moveFile(source, destination) != Platform::FileResult::SourceMissing)
+        ctx.pause(20);
+}
+
+// The copy replaces an existing destination; when it fails, the destination's folders are
+// made and it is tried once more.
+void copyWithFolders(Platform &platform, const QString &source, const QString &destination)
+{
+    if (platform.copyFile(source, destination) != Platform::FileResult::Failed)
+        return;
+    const QString folder = folderOf(destination);
+    if (!folder.isEmpty())
+        platform.makeDirectories(folder);
+    platform.copyFile(source, destination);
+}
+
+bool stillRunning(void *context)
+{
+    return static_cast<CommandContext *>(context)->running();
+}
+
+} // namespace
+
 LineOutcome cmdShutdown(CommandContext &ctx, const ScriptLine &line)
 {
-    return commandNotAvailable(ctx, line);
+    QString arg = line.argument;
+    if (!ctx.resolveSource(line, arg, true))
+        return LineOutcome::EndRun;
+    ctx.platform().startShutdown(arg);
+    return LineOutcome::Continue;
 }
 
 LineOutcome cmdOpen(CommandContext &ctx, const ScriptLine &line)
 {
-    return commandNotAvailable(ctx, line);
+    QString arg = line.argument;
+    if (!ctx.resolveSource(line, arg, true))
+        return LineOutcome::EndRun;
+    ctx.platform().openWithDefaultHandler(arg);
+    return LineOutcome::Continue;
 }
 
 LineOutcome cmdFolder(CommandContext &ctx, const ScriptLine &line)
 {
-    return commandNotAvailable(ctx, line);
+    QString arg = line.argument;
+    if (!ctx.resolveSource(line, arg, true))
+        return LineOutcome::EndRun;
+    const QRegularExpressionMatch m = folderPattern().match(arg);
+    if (!m.hasMatch()) {
+        ctx.showLineError(line.text);
+        return LineOutcome::EndRun;
+    }
+    const QString path = QDir::toNativeSeparators(m.captured(2).trimmed());
+    // Any existing path passes the test, a file too; only a missing one is refused.
+    const bool exists = QFileInfo::exists(path);
+    if (m.captured(1) == QStringLiteral("打开")) {
+        if (!exists) {
+            ctx.showLineError(line.text + QStringLiteral("(文件夹不存在)"));
+            return LineOutcome::EndRun;
+        }
+        ctx.platform().openWithDefaultHandler(path);
+    } else if (!exists) {
+        ctx.platform().makeDirectories(path);
+    }
+    return LineOutcome::Continue;
 }
 
 LineOutcome cmdShell(CommandContext &ctx, const ScriptLine &line)
 {
-    return commandNotAvailable(ctx, line);
+    QString arg = line.argument;
+    if (!ctx.resolveSource(line, arg, true))
+        return LineOutcome::EndRun;
+    // Waits for the command, but gives it up (and ends it) once the run is stopped, so a
+    // command that never returns holds neither the run nor the program's exit. The exit
+    // status does not matter.
+    ctx.platform().runCommandLine(arg.toLocal8Bit(), stillRunning, &ctx);
+    return LineOutcome::Continue;
 }
 
 LineOutcome cmdProcess(CommandContext &ctx, const ScriptLine &line)
 {
-    return commandNotAvailable(ctx, line);
+    ctx.platform().terminateProcessByName(line.argument.toLocal8Bit());
+    return LineOutcome::Continue;
 }
 
 LineOutcome cmdFile(CommandContext &ctx, const ScriptLine &line)
 {
-    return commandNotAvailable(ctx, line);
+    const QString &arg = line.argument;
+    // "=>" first, so a=>b always moves and a=b always copies.
+    const QStringList move = arg.split(QStringLiteral("=>"), Qt::KeepEmptyParts);
+    if (move.size() == 2) {
+        moveIfFound(ctx, pathPart(move.at(0)), pathPart(move.at(1)));
+        return LineOutcome::Continue;
+    }
+    const QStringList copy = arg.split(QLatin1Char('='), Qt::KeepEmptyParts);
+    if (copy.size() == 2)
+        copyWithFolders(ctx.platform(), pathPart(copy.at(0)), pathPart(copy.at(1)));
+    return LineOutcome::Continue;
 }
 
 LineOutcome cmdRename(CommandContext &ctx, const ScriptLine &line)
 {
-    return commandNotAvailable(ctx, line);
+    const QStringList parts = line.argument.split(QStringLiteral("=>"), Qt::KeepEmptyParts);
+    if (parts.size() != 2) {
+        ctx.showLineError(line.text);
+        return LineOutcome::EndRun;
+    }
+    moveIfFound(ctx, pathPart(parts.at(0)), pathPart(parts.at(1)));
+    return LineOutcome::Continue;
 }
-

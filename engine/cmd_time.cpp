@@ -1,19 +1,85 @@
-// Timing and date commands.
+// Timing and date commands: 延时, 时间, 日期.
 #include "engine/commands.h"
+#include "engine/linepatterns.h"
 
-// Not built yet: these lines report an unknown command until the family lands.
+#include <QDateTime>
+#include <QTime>
+
+using namespace linepatterns;
+
+namespace {
+
+constexpr int kDelaySlice = 10;
+constexpr int kClockPoll = 1000;
+
+// A wait goes on while neither the stop request nor the end of the run has cleared a flag.
+// The run flag counts too: a stop that came before the wait began has already cleared the
+// wait flag, which the command then sets again.
+bool mayWait(CommandContext &ctx)
+{
+    return ctx.waitingFlag() && ctx.running();
+}
+
+} // namespace
+
 LineOutcome cmdDelay(CommandContext &ctx, const ScriptLine &line)
 {
-    return commandNotAvailable(ctx, line);
+    QString arg = line.argument;
+    if (!ctx.resolveSource(line, arg, true))
+        return LineOutcome::Continue;
+    const int ms = toNumber(arg);
+    if (ms < 0) {
+        ctx.showLineError(line.text);
+        return LineOutcome::Continue;
+    }
+    ctx.waitingFlag() = true;
+    // The elapsed time counts slices, not the clock: the wait is at least as long as asked.
+    for (int elapsed = 0; elapsed < ms && mayWait(ctx); elapsed += kDelaySlice)
+        ctx.pause(kDelaySlice);
+    return LineOutcome::Continue;
 }
 
 LineOutcome cmdWaitForTime(CommandContext &ctx, const ScriptLine &line)
 {
-    return commandNotAvailable(ctx, line);
+    QString arg = line.argument;
+    if (!ctx.resolveSource(line, arg, true))
+        return LineOutcome::Continue;
+    arg.replace(QChar(0xFF1A), QLatin1Char(':')); // full-width colon
+    const QStringList parts = arg.split(QLatin1Char(':'), Qt::KeepEmptyParts);
+    if (parts.size() != 2)
+        return LineOutcome::Continue;
+    const int hour = toNumber(parts.at(0));
+    const int minute = toNumber(parts.at(1));
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59) {
+        ctx.showLineError(line.text);
+        return LineOutcome::Continue;
+    }
+    // Compared as text: "8:05" is accepted but never matches the clock's "08:05".
+    ctx.waitingFlag() = true;
+    for (;;) {
+        if (QTime::currentTime().toString(QStringLiteral("hh:mm")) == arg) {
+            ctx.waitingFlag() = false;
+            break;
+        }
+        if (!mayWait(ctx))
+            break;
+        ctx.pause(kClockPoll);
+        if (!mayWait(ctx))
+            break;
+    }
+    return LineOutcome::Continue;
 }
 
 LineOutcome cmdDate(CommandContext &ctx, const ScriptLine &line)
 {
-    return commandNotAvailable(ctx, line);
+    // "ddd" goes before "dd", so the day name is not read as the day number and a "d".
+    static const char *const placeholders[] = {"yyyy", "MM", "ddd", "dd", "hh", "mm", "ss"};
+    QString text = line.argument;
+    for (const char *p : placeholders) {
+        const QString placeholder = QLatin1String(p);
+        if (text.contains(placeholder))
+            text.replace(placeholder, QDateTime::currentDateTime().toString(placeholder));
+    }
+    ctx.setClipboard(text);
+    return LineOutcome::Continue;
 }
-

@@ -13,3 +13,5 @@ target_sources(quorvel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/cmd_image.cpp
 )
 target_sources(quorvel_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/cmd_csv.cpp)
+target_sources(quorvel_core PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/keynames.cpp ${CMAKE_CURRENT_LIST_DIR}/keynames.h)

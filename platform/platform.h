@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QPoint>
 #include <QSize>
 #include <QString>
 
@@ -37,15 +38,75 @@ public:
     // system's class (platform/x11, platform/win) and recorded by the tests' fake.
 
     // --- synthetic input ---
+    // Keys by Windows virtual-key code (only the low byte counts), pressed and released as a
+    // keyboard would: the key arrives in whatever window has the focus.
+    virtual void keyDown(int virtualKey) = 0;
+    virtual void keyUp(int virtualKey) = 0;
+    // Mouse buttons, at wherever the pointer is. The values are the Win32 event flags.
+    enum MouseButtonEvent { LeftDown = 2, LeftUp = 4, RightDown = 8, RightUp = 16 };
+    virtual void mouseButton(MouseButtonEvent event) = 0;
+    // The pointer in desktop pixels, origin at the primary screen's top left.
+    virtual QPoint cursorPosition() = 0;
+    virtual void setCursorPosition(const QPoint &position) = 0;
     // --- end synthetic input ---
 
     // --- global hotkeys ---
+    // A hotkey is named by a global atom, and the atom is also its id; 0 means no atom.
+    virtual quint16 globalAddAtom(const QByteArray &name) = 0;
+    virtual void globalDeleteAtom(quint16 atom) = 0;
+    // A system-wide hotkey for a window (its native handle, WId): modifiers as the Windows
+    // word (MOD_ALT 1, MOD_CONTROL 2, MOD_SHIFT 4, MOD_WIN 8), the key as a virtual-key code.
+    // false when it cannot be had, e.g. because another program holds the key.
+    virtual bool registerHotKey(
+        quintptr window, quint16 id, unsigned modifiers, unsigned virtualKey)
+        = 0;
+    virtual void unregisterHotKey(quintptr window, quint16 id) = 0;
+    // Receives the presses of registered hotkeys (modifier word, virtual-key code) on the GUI
+    // thread where the system does not bring them to the window itself (X11); a null handler
+    // ends the delivery. Windows sends WM_HOTKEY to the window instead: hotKeyOfMessage.
+    using HotKeyHandler = void (*)(void *context, unsigned modifiers, unsigned virtualKey);
+    virtual void setHotKeyHandler(HotKeyHandler handler, void *context) = 0;
+    // True when a native message of the window (QWidget::nativeEvent) is a hotkey press; then
+    // modifiers and virtualKey hold what it carries.
+    virtual bool hotKeyOfMessage(
+        const QByteArray &eventType, void *message, unsigned *modifiers, unsigned *virtualKey)
+        = 0;
     // --- end global hotkeys ---
 
     // --- commands, files and folders ---
+    // Asked every few milliseconds while a command line runs; false gives up the wait.
+    using KeepWaiting = bool (*)(void *context);
+    // Runs a command line (local 8-bit text) through the system's command interpreter and
+    // waits for its end. Once keepWaiting says no, the command and whatever it started in
+    // the same group are ended, so a command that never returns cannot hold a run or the
+    // program. Returns the exit status, or -1 when it could not run or was ended.
+    virtual int runCommandLine(
+        const QByteArray &commandLine, KeepWaiting keepWaiting, void *context)
+        = 0;
+    // Starts the system's shutdown program with these arguments, unchanged; not waited for.
+    virtual void startShutdown(const QString &arguments) = 0;
+    // Opens a file, folder or web address with the desktop's default handler; not waited for.
+    virtual void openWithDefaultHandler(const QString &target) = 0;
+    // Creates a folder with every missing level above it (never a root); failures of single
+    // levels are ignored. true when the folder exists afterwards.
+    virtual bool makeDirectories(const QString &path) = 0;
+    enum class FileResult { Done, SourceMissing, Failed };
+    // Moves (renames) a file or folder. An existing destination is never replaced.
+    virtual FileResult moveFile(const QString &source, const QString &destination) = 0;
+    // Copies a file, replacing an existing destination; the destination's folder must exist.
+    virtual FileResult copyFile(const QString &source, const QString &destination) = 0;
     // --- end commands, files and folders ---
 
     // --- autostart and file association ---
+    // Starts the executable with this argument when the user's session starts / no longer.
+    // false when the system refused.
+    virtual bool setAutostart(const QString &executablePath, const QString &argument) = 0;
+    virtual bool removeAutostart(const QString &executablePath, const QString &argument) = 0;
+    // Makes opening a .zt file start the executable with the file as its only argument;
+    // dissociating hands .zt files back to the text editor. false when the system refused.
+    virtual bool associateScriptFiles(const QString &executablePath, const QString &programFolder)
+        = 0;
+    virtual bool dissociateScriptFiles(const QString &executablePath) = 0;
     // --- end autostart and file association ---
 };
 

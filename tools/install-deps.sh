@@ -8,4 +8,5 @@ apt-get install -y -qq --no-install-recommends \
     qtbase5-dev qtbase5-dev-tools libqt5x11extras5-dev libxtst-dev libx11-dev \
     libbenchmark-dev \
     xvfb xdotool xclip x11-utils x11-apps imagemagick \
-    fonts-wqy-microhei
+    fonts-wqy-microhei \
+    xdg-utils desktop-file-utils shared-mime-info libfile-mimeinfo-perl

@@ -18,14 +18,42 @@ public:
     void openTextFile(const QString &path) override;
 
     // --- synthetic input ---
+    void keyDown(int virtualKey) override;
+    void keyUp(int virtualKey) override;
+    void mouseButton(MouseButtonEvent event) override;
+    QPoint cursorPosition() override;
+    void setCursorPosition(const QPoint &position) override;
     // --- end synthetic input ---
 
     // --- global hotkeys ---
+    // Global atoms and RegisterHotKey (winhotkeys.cpp); WM_HOTKEY reaches the window.
+    quint16 globalAddAtom(const QByteArray &name) override;
+    void globalDeleteAtom(quint16 atom) override;
+    bool registerHotKey(
+        quintptr window, quint16 id, unsigned modifiers, unsigned virtualKey) override;
+    void unregisterHotKey(quintptr window, quint16 id) override;
+    void setHotKeyHandler(HotKeyHandler handler, void *context) override;
+    bool hotKeyOfMessage(const QByteArray &eventType, void *message, unsigned *modifiers,
+        unsigned *virtualKey) override;
     // --- end global hotkeys ---
 
     // --- commands, files and folders ---
+    // The command interpreter, shutdown.exe, the shell's default handler, CopyFileA, _mkdir
+    // and rename (winsystem.cpp, win32system.h).
+    int runCommandLine(
+        const QByteArray &commandLine, KeepWaiting keepWaiting, void *context) override;
+    void startShutdown(const QString &arguments) override;
+    void openWithDefaultHandler(const QString &target) override;
+    bool makeDirectories(const QString &path) override;
+    FileResult moveFile(const QString &source, const QString &destination) override;
+    FileResult copyFile(const QString &source, const QString &destination) override;
     // --- end commands, files and folders ---
 
     // --- autostart and file association ---
+    // The Run value of the machine and the classes root (winautostart.cpp).
+    bool setAutostart(const QString &executablePath, const QString &argument) override;
+    bool removeAutostart(const QString &executablePath, const QString &argument) override;
+    bool associateScriptFiles(const QString &executablePath, const QString &programFolder) override;
+    bool dissociateScriptFiles(const QString &executablePath) override;
     // --- end autostart and file association ---
 };

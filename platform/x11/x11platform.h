@@ -15,14 +15,41 @@ public:
     bool fileExists(const QString &path) override;
 
     // --- synthetic input ---
+    void keyDown(int virtualKey) override;
+    void keyUp(int virtualKey) override;
+    void mouseButton(MouseButtonEvent event) override;
+    QPoint cursorPosition() override;
+    void setCursorPosition(const QPoint &position) override;
     // --- end synthetic input ---
 
     // --- global hotkeys ---
+    // Grabs on the root window (x11hotkeys.cpp); atoms are counted in the process.
+    quint16 globalAddAtom(const QByteArray &name) override;
+    void globalDeleteAtom(quint16 atom) override;
+    bool registerHotKey(
+        quintptr window, quint16 id, unsigned modifiers, unsigned virtualKey) override;
+    void unregisterHotKey(quintptr window, quint16 id) override;
+    void setHotKeyHandler(HotKeyHandler handler, void *context) override;
+    bool hotKeyOfMessage(const QByteArray &eventType, void *message, unsigned *modifiers,
+        unsigned *virtualKey) override;
     // --- end global hotkeys ---
 
     // --- commands, files and folders ---
+    // Command lines, shutdown, the default handler, files and folders (x11system.cpp).
+    int runCommandLine(
+        const QByteArray &commandLine, KeepWaiting keepWaiting, void *context) override;
+    void startShutdown(const QString &arguments) override;
+    void openWithDefaultHandler(const QString &target) override;
+    bool makeDirectories(const QString &path) override;
+    FileResult moveFile(const QString &source, const QString &destination) override;
+    FileResult copyFile(const QString &source, const QString &destination) override;
     // --- end commands, files and folders ---
 
     // --- autostart and file association ---
+    // XDG autostart entry, MIME type, desktop entry and default application (x11autostart.cpp).
+    bool setAutostart(const QString &executablePath, const QString &argument) override;
+    bool removeAutostart(const QString &executablePath, const QString &argument) override;
+    bool associateScriptFiles(const QString &executablePath, const QString &programFolder) override;
+    bool dissociateScriptFiles(const QString &executablePath) override;
     // --- end autostart and file association ---
 };

@@ -4,6 +4,7 @@
 
 #include <QSet>
 #include <QStringList>
+#include <QThread>
 
 // Records every call that would reach the operating system, and answers from a script of
 // prepared facts, so tests can assert on what the program asked the system to do.
@@ -47,14 +48,178 @@ public:
     }
 
     // --- synthetic input ---
+    QPoint cursor {0, 0}; // where the pointer "is"; moves change it
+
+    void keyDown(int virtualKey) override { calls << QStringLiteral("keyDown:%1").arg(virtualKey); }
+    void keyUp(int virtualKey) override { calls << QStringLiteral("keyUp:%1").arg(virtualKey); }
+    void mouseButton(MouseButtonEvent event) override
+    {
+        const char *name = event == LeftDown ? "leftDown"
+            : event == LeftUp                ? "leftUp"
+            : event == RightDown             ? "rightDown"
+            : event == RightUp               ? "rightUp"
+                                             : "?";
+        calls << QStringLiteral("mouse:") + QLatin1String(name);
+    }
+    QPoint cursorPosition() override { return cursor; }
+    void setCursorPosition(const QPoint &position) override
+    {
+        cursor = position;
+        calls << QStringLiteral("move:%1,%2").arg(position.x()).arg(position.y());
+    }
     // --- end synthetic input ---
 
     // --- global hotkeys ---
+    // Calls are recorded with the atoms' names ("register:CtrlM:2:77"); every addition hands
+    // out a fresh atom value, so a re-added name shows as a new atom.
+    QSet<unsigned> heldKeys; // virtual keys another program "holds": registering them fails
+    QHash<quint16, QByteArray> atomNames; // every atom ever handed out
+    QSet<quint16> liveAtoms;
+    QHash<quint16, unsigned> hotKeys; // registered: atom -> modifiers << 16 | key
+    HotKeyHandler hotKeyHandler = nullptr;
+    void *hotKeyContext = nullptr;
+    quint16 lastAtom = 0xC000;
+
+    // A WM_HOTKEY as the fake's native message ("fake_hotkey"): lParam as Windows packs it.
+    struct HotKeyMessage
+    {
+        unsigned message = 786;
+        quint32 lParam = 0;
+    };
+
+    QString atomText(quint16 atom) const
+    {
+        return atomNames.contains(atom) ? QString::fromLatin1(atomNames.value(atom))
+                                        : QString::number(atom);
+    }
+    quint16 globalAddAtom(const QByteArray &name) override
+    {
+        const quint16 atom = ++lastAtom;
+        atomNames.insert(atom, name);
+        liveAtoms.insert(atom);
+        calls << QStringLiteral("addAtom:") + QString::fromLatin1(name);
+        return atom;
+    }
+    void globalDeleteAtom(quint16 atom) override
+    {
+        calls << QStringLiteral("deleteAtom:") + atomText(atom);
+        liveAtoms.remove(atom);
+    }
+    bool registerHotKey(quintptr, quint16 id, unsigned modifiers, unsigned virtualKey) override
+    {
+        calls
+            << QStringLiteral("register:%1:%2:%3").arg(atomText(id)).arg(modifiers).arg(virtualKey);
+        // As on Windows, a combination is had once (also by ourselves under another id).
+        const unsigned combination = modifiers << 16 | virtualKey;
+        if (heldKeys.contains(virtualKey) || !hotKeys.keys(combination).isEmpty())
+            return false;
+        hotKeys.insert(id, combination);
+        return true;
+    }
+    void unregisterHotKey(quintptr, quint16 id) override
+    {
+        calls << QStringLiteral("unregister:") + atomText(id);
+        hotKeys.remove(id);
+    }
+    void setHotKeyHandler(HotKeyHandler handler, void *context) override
+    {
+        hotKeyHandler = handler;
+        hotKeyContext = context;
+    }
+    bool hotKeyOfMessage(const QByteArray &eventType, void *message, unsigned *modifiers,
+        unsigned *virtualKey) override
+    {
+        const auto *m = static_cast<const HotKeyMessage *>(message);
+        if (eventType != "fake_hotkey" || m->message != 786)
+            return false;
+        *modifiers = m->lParam & 0xffff;
+        *virtualKey = m->lParam >> 16;
+        return true;
+    }
+    // A press as the X11 filter delivers it; false when nobody receives presses.
+    bool deliverHotKey(unsigned modifiers, unsigned virtualKey)
+    {
+        if (!hotKeyHandler)
+            return false;
+        hotKeyHandler(hotKeyContext, modifiers, virtualKey);
+        return true;
+    }
     // --- end global hotkeys ---
 
     // --- commands, files and folders ---
+    // Prepared: a command line that never returns by itself (it ends once the caller stops
+    // waiting). Files are "there" when listed in existingFiles; moves and copies update it.
+    bool commandsNeverReturn = false;
+    QAtomicInt commandsWaiting; // such commands waiting now (read from any thread)
+
+    int runCommandLine(
+        const QByteArray &commandLine, KeepWaiting keepWaiting, void *context) override
+    {
+        calls << QStringLiteral("cmd:") + QString::fromLocal8Bit(commandLine);
+        if (!commandsNeverReturn)
+            return 0;
+        commandsWaiting.ref();
+        while (keepWaiting(context))
+            QThread::msleep(5);
+        commandsWaiting.deref();
+        return -1;
+    }
+    void startShutdown(const QString &arguments) override
+    {
+        calls << QStringLiteral("shutdown:") + arguments;
+    }
+    void openWithDefaultHandler(const QString &target) override
+    {
+        calls << QStringLiteral("open:") + target;
+    }
+    bool makeDirectories(const QString &path) override
+    {
+        calls << QStringLiteral("mkdir:") + path;
+        existingFiles.insert(path);
+        return true;
+    }
+    FileResult moveFile(const QString &source, const QString &destination) override
+    {
+        calls << QStringLiteral("move:") + source + QStringLiteral("=>") + destination;
+        if (!existingFiles.contains(source))
+            return FileResult::SourceMissing;
+        existingFiles.remove(source);
+        existingFiles.insert(destination);
+        return FileResult::Done;
+    }
+    FileResult copyFile(const QString &source, const QString &destination) override
+    {
+        calls << QStringLiteral("copy:") + source + QLatin1Char('=') + destination;
+        if (!existingFiles.contains(source))
+            return FileResult::SourceMissing;
+        existingFiles.insert(destination);
+        return FileResult::Done;
+    }
     // --- end commands, files and folders ---
 
     // --- autostart and file association ---
+    // Prepared: the system refuses these settings (no rights).
+    bool refuseDesktopSettings = false;
+
+    bool setAutostart(const QString &executablePath, const QString &argument) override
+    {
+        calls << QStringLiteral("autostart:on:") + executablePath + QLatin1Char(' ') + argument;
+        return !refuseDesktopSettings;
+    }
+    bool removeAutostart(const QString &executablePath, const QString &argument) override
+    {
+        calls << QStringLiteral("autostart:off:") + executablePath + QLatin1Char(' ') + argument;
+        return !refuseDesktopSettings;
+    }
+    bool associateScriptFiles(const QString &executablePath, const QString &programFolder) override
+    {
+        calls << QStringLiteral("associate:") + executablePath + QLatin1Char('|') + programFolder;
+        return !refuseDesktopSettings;
+    }
+    bool dissociateScriptFiles(const QString &executablePath) override
+    {
+        calls << QStringLiteral("dissociate:") + executablePath;
+        return !refuseDesktopSettings;
+    }
     // --- end autostart and file association ---
 };

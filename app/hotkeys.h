@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QPoint>
+#include <QString>
+#include <QStringList>
+
+// What the global hotkeys compute, apart from the window (app/hotkeyslots.cpp does the rest).
+namespace hotkeys {
+
+// The modifier word of every hotkey: Ctrl alone (Windows' MOD_CONTROL).
+constexpr unsigned modControl = 2;
+
+// The script Ctrl+W runs from the clipboard's text: a text that begins with a double quote is
+// taken from after that quote up to its last double quote; any other text as it is.
+QString clipboardScript(const QString &clipboard);
+
+// What Ctrl+M writes at the editor's cursor for the pointer at position: before holds the (up
+// to) four characters in front of the cursor, after the one behind it. A started mouse line or
+// a region of 截图 gets the coordinates only; anywhere else a whole mouse line is written, and
+// a delay line of delay milliseconds after it when autoDelay is on.
+QString mouseInsertion(const QString &before, const QString &after, const QPoint &position,
+    bool autoDelay, const QString &delay);
+
+// The status-line note for hotkeys that another program holds ("Ctrl+E", ...).
+QString unavailableNote(const QStringList &keys);
+
+} // namespace hotkeys

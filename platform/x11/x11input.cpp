@@ -1,0 +1,243 @@
+// Synthetic keys, buttons and pointer moves on X11 through XTest. The events go out on a
+// display connection of this file's own, so they never interleave with the toolkit's requests
+// and can be sent from the interpreter thread.
+#include "platform/x11/x11platform.h"
+
+#include <QMutex>
+#include <QMutexLocker>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+// After every Qt header: Xlib's macros (None, Bool, Status …) would break them.
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+namespace {
+
+// Windows virtual-key codes and their X keysyms. The codes that come in runs (letters, digit
+// row, keypad digits, function keys) are worked out in keysymForVirtualKey.
+struct KeyPair
+{
+    int virtualKey;
+    KeySym sym;
+};
+constexpr KeyPair kKeyTable[] = {{8, XK_BackSpace}, {9, XK_Tab}, {12, XK_Clear}, {13, XK_Return},
+    {16, XK_Shift_L}, {17, XK_Control_L}, {18, XK_Alt_L}, {19, XK_Pause}, {20, XK_Caps_Lock},
+    {27, XK_Escape}, {32, XK_space}, {33, XK_Prior}, {34, XK_Next}, {35, XK_End}, {36, XK_Home},
+    {37, XK_Left}, {38, XK_Up}, {39, XK_Right}, {40, XK_Down}, {44, XK_Print}, {45, XK_Insert},
+    {46, XK_Delete}, {91, XK_Super_L}, {92, XK_Super_R}, {93, XK_Menu}, {106, XK_KP_Multiply},
+    {107, XK_KP_Add}, {108, XK_KP_Separator}, {109, XK_KP_Subtract}, {110, XK_KP_Decimal},
+    {111, XK_KP_Divide}, {144, XK_Num_Lock}, {145, XK_Scroll_Lock}, {160, XK_Shift_L},
+    {161, XK_Shift_R}, {162, XK_Control_L}, {163, XK_Control_R}, {164, XK_Alt_L}, {165, XK_Alt_R},
+    {186, XK_semicolon}, {187, XK_equal}, {188, XK_comma}, {189, XK_minus}, {190, XK_period},
+    {191, XK_slash}, {192, XK_grave}, {219, XK_bracketleft}, {220, XK_backslash},
+    {221, XK_bracketright}, {222, XK_apostrophe}};
+
+// The X keysym of a Windows virtual-key code; NoSymbol for codes without a counterpart.
+// Letters give the lower-case keysym, so the key arrives without Shift, as on Windows; the
+// digits 96 … 105 are the keypad's.
+KeySym keysymForVirtualKey(int vk)
+{
+    if (vk >= 'A' && vk <= 'Z')
+        return XK_a + (vk - 'A');
+    if (vk >= '0' && vk <= '9')
+        return XK_0 + (vk - '0');
+    if (vk >= 96 && vk <= 105)
+        return XK_KP_0 + (vk - 96);
+    if (vk >= 112 && vk <= 135)
+        return XK_F1 + (vk - 112);
+    for (const KeyPair &pair : kKeyTable) {
+        if (pair.virtualKey == vk)
+            return pair.sym;
+    }
+    return NoSymbol;
+}
+
+class XInput
+{
+public:
+    static XInput &instance()
+    {
+        static XInput input;
+        return input;
+    }
+
+    void key(int virtualKey, bool press)
+    {
+        QMutexLocker lock(&m_mutex);
+        if (!open())
+            return;
+        const KeySym sym = keysymForVirtualKey(virtualKey & 0xFF);
+        if (sym == NoSymbol)
+            return;
+        const KeyCode code = keycodeFor(sym);
+        if (code == 0)
+            return;
+        XTestFakeKeyEvent(m_display, code, press ? True : False, CurrentTime);
+        XSync(m_display, False);
+    }
+
+    void button(unsigned int button, bool press)
+    {
+        QMutexLocker lock(&m_mutex);
+        if (!open())
+            return;
+        XTestFakeButtonEvent(m_display, button, press ? True : False, CurrentTime);
+        XSync(m_display, False);
+    }
+
+    QPoint pointer()
+    {
+        QMutexLocker lock(&m_mutex);
+        if (!open())
+            return {};
+        Window root = 0, child = 0;
+        int rootX = 0, rootY = 0, winX = 0, winY = 0;
+        unsigned int mask = 0;
+        XQueryPointer(m_display, DefaultRootWindow(m_display), &root, &child, &rootX, &rootY, &winX,
+            &winY, &mask);
+        return QPoint(rootX, rootY);
+    }
+
+    void movePointer(const QPoint &to)
+    {
+        QMutexLocker lock(&m_mutex);
+        if (!open())
+            return;
+        // A device motion, as a real mouse gives it; the server keeps it on the screen.
+        XTestFakeMotionEvent(m_display, DefaultScreen(m_display), to.x(), to.y(), CurrentTime);
+        XSync(m_display, False);
+    }
+
+private:
+    XInput() = default;
+    ~XInput()
+    {
+        if (!m_display)
+            return;
+        // Hand the borrowed keycodes back empty, as they were.
+        for (const Borrowed &b : m_borrowed) {
+            KeySym none[2] = {NoSymbol, NoSymbol};
+            XChangeKeyboardMapping(m_display, b.code, 2, none, 1);
+        }
+        XCloseDisplay(m_display);
+    }
+
+    bool open()
+    {
+        if (m_display)
+            return true;
+        if (m_failed)
+            return false;
+        m_display = XOpenDisplay(nullptr);
+        int event = 0, error = 0, major = 0, minor = 0;
+        if (m_display && !XTestQueryExtension(m_display, &event, &error, &major, &minor)) {
+            XCloseDisplay(m_display);
+            m_display = nullptr;
+        }
+        m_failed = !m_display;
+        return m_display;
+    }
+
+    // The keycode that gives sym without any modifier, from the keyboard map as it is now.
+    // A keysym that needs a modifier on its key (the keypad digits want Num Lock) or is on no
+    // key at all gets an unused keycode of its own, so it arrives as itself whatever the
+    // lock state.
+    KeyCode keycodeFor(KeySym sym)
+    {
+        int minCode = 0, maxCode = 0;
+        XDisplayKeycodes(m_display, &minCode, &maxCode);
+        int perCode = 0;
+        KeySym *map
+            = XGetKeyboardMapping(m_display, KeyCode(minCode), maxCode - minCode + 1, &perCode);
+        if (!map)
+            return 0;
+        const auto at
+            = [&](int code, int level) { return map[(code - minCode) * perCode + level]; };
+
+        KeyCode found = 0;
+        KeyCode anyLevel = 0;
+        KeyCode spare = 0;
+        for (int code = minCode; code <= maxCode && !found; ++code) {
+            bool empty = true;
+            for (int level = 0; level < perCode; ++level) {
+                const KeySym s = at(code, level);
+                empty = empty && s == NoSymbol;
+                if (s == sym && level == 0)
+                    found = KeyCode(code);
+                else if (s == sym && !anyLevel)
+                    anyLevel = KeyCode(code);
+            }
+            // From the top: the low keycodes are the ones real keyboards report.
+            if (empty && perCode > 0)
+                spare = KeyCode(code);
+        }
+        XFree(map);
+        if (found)
+            return found;
+        if (!spare)
+            return anyLevel;
+
+        KeySym both[2] = {sym, sym};
+        XChangeKeyboardMapping(m_display, spare, 2, both, 1);
+        XSync(m_display, False);
+        m_borrowed.push_back({spare});
+        // Clients reload their key tables when the change reaches them; the notice is ahead of
+        // the key event in every client's queue, this pause is for those that reload lazily.
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        return spare;
+    }
+
+    struct Borrowed
+    {
+        KeyCode code;
+    };
+
+    QMutex m_mutex;
+    Display *m_display = nullptr;
+    bool m_failed = false;
+    std::vector<Borrowed> m_borrowed;
+};
+
+} // namespace
+
+void X11Platform::keyDown(int virtualKey)
+{
+    XInput::instance().key(virtualKey, true);
+}
+
+void X11Platform::keyUp(int virtualKey)
+{
+    XInput::instance().key(virtualKey, false);
+}
+
+void X11Platform::mouseButton(MouseButtonEvent event)
+{
+    switch (event) {
+    case LeftDown:
+        XInput::instance().button(Button1, true);
+        break;
+    case LeftUp:
+        XInput::instance().button(Button1, false);
+        break;
+    case RightDown:
+        XInput::instance().button(Button3, true);
+        break;
+    case RightUp:
+        XInput::instance().button(Button3, false);
+        break;
+    }
+}
+
+QPoint X11Platform::cursorPosition()
+{
+    return XInput::instance().pointer();
+}
+
+void X11Platform::setCursorPosition(const QPoint &position)
+{
+    XInput::instance().movePointer(position);
+}
