@@ -116,7 +116,7 @@ LineOutcome cmdRecognise(CommandContext &ctx, const ScriptLine &line)
     const QString target = QDir::toNativeSeparators(hasRegion ? parts.at(1) : arg).trimmed();
     SearchRegion region;
     if (hasRegion) {
-        region = parseSearchRegion(parts.at(0), cursorPosition());
+        region = parseSearchRegion(parts.at(0), cursorPosition(ctx.platform()));
         if (!region.matched()) {
             ctx.showLineError(line.text);
             return LineOutcome::EndRun;
@@ -174,7 +174,7 @@ LineOutcome cmdRecognise(CommandContext &ctx, const ScriptLine &line)
         } else if (linepatterns::clipboardTarget(target)) {
             ctx.setClipboard(position);
         } else {
-            setCursorPosition(result.centre);
+            setCursorPosition(ctx.platform(), result.centre);
         }
         ctx.applyBlockRule(false); // found: skip the block, run an else block after it
         break;
@@ -220,7 +220,7 @@ LineOutcome cmdCapture(CommandContext &ctx, const ScriptLine &line)
     const QString regionText = hasTarget ? parts.at(0) : arg;
     const QString target
         = hasTarget ? QDir::toNativeSeparators(parts.at(1)).trimmed() : QStringLiteral("image.bmp");
-    const SearchRegion region = parseSearchRegion(regionText, cursorPosition());
+    const SearchRegion region = parseSearchRegion(regionText, cursorPosition(ctx.platform()));
     if (!region.hasExtent()) {
         ctx.showLineError(line.text);
         return LineOutcome::EndRun;

@@ -1,6 +1,7 @@
 #include "imaging/screen.h"
 
-#include <QCursor>
+#include "platform/platform.h"
+
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
@@ -30,20 +31,20 @@ QImage captureScreen()
     return screen->grabWindow(0).toImage();
 }
 
-QPoint cursorPosition()
+QPoint cursorPosition(Platform &platform)
 {
     if (ScreenSource *source = g_source)
         return source->cursor();
-    return QCursor::pos();
+    return platform.cursorPosition();
 }
 
-void setCursorPosition(const QPoint &position)
+void setCursorPosition(Platform &platform, const QPoint &position)
 {
     if (ScreenSource *source = g_source) {
         source->setCursor(position);
         return;
     }
-    QCursor::setPos(position);
+    platform.setCursorPosition(position);
 }
 
 } // namespace imaging
