@@ -5,6 +5,7 @@
 //   recognition of ten lines of 40 characters with a 100-glyph library;
 //   one full-screen capture of a 1920 × 1080 Xvfb screen (and capture plus search).
 // The capture needs Xvfb; without it those rows report an error and the rest still run.
+#include "platform/platform.h"
 #include "imaging/glyphs.h"
 #include "imaging/imageops.h"
 #include "imaging/screen.h"
@@ -247,7 +248,7 @@ void capture(benchmark::State &state, bool thenSearch)
     }
     const QImage templ = scene(false).absent;
     for (auto _ : state) {
-        const QImage screen = imaging::captureScreen();
+        const QImage screen = imaging::captureScreen(systemPlatform());
         if (screen.size() != QSize(kWidth, kHeight))
             state.SkipWithError("the capture has the wrong size");
         if (thenSearch)

@@ -144,7 +144,7 @@ LineOutcome cmdRecognise(CommandContext &ctx, const ScriptLine &line)
     // Without a match the whole target is the path; a bitmap that does not load is the
     // empty template, which fits at once.
 
-    const QImage screen = captureScreen();
+    const QImage screen = captureScreen(ctx.platform());
     const QImage templ(path);
     const int left = hasRegion ? region.left : 0;
     const int top = hasRegion ? region.top : 0;
@@ -225,7 +225,7 @@ LineOutcome cmdCapture(CommandContext &ctx, const ScriptLine &line)
         ctx.showLineError(line.text);
         return LineOutcome::EndRun;
     }
-    QImage picture = copyRegion(captureScreen(), region);
+    QImage picture = copyRegion(captureScreen(ctx.platform()), region);
 
     const QString cut = QString::fromUtf8(kGetCharImages);
     QRegularExpressionMatch m;

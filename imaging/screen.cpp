@@ -2,10 +2,6 @@
 
 #include "platform/platform.h"
 
-#include <QGuiApplication>
-#include <QPixmap>
-#include <QScreen>
-
 #include <atomic>
 
 namespace imaging {
@@ -19,16 +15,11 @@ void setScreenSource(ScreenSource *source)
     g_source = source;
 }
 
-QImage captureScreen()
+QImage captureScreen(Platform &platform)
 {
     if (ScreenSource *source = g_source)
         return source->capture();
-    QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return QImage();
-    // Window 0 is the whole screen (the desktop window) on every platform, and needs no
-    // widget, which could not be touched from the interpreter thread.
-    return screen->grabWindow(0).toImage();
+    return platform.captureScreen();
 }
 
 QPoint cursorPosition(Platform &platform)

@@ -8,8 +8,8 @@ class Platform;
 // The screen and the pointer as the image commands see them.
 namespace imaging {
 
-// The whole primary screen, captured now. Safe on the interpreter thread.
-QImage captureScreen();
+// The whole primary screen, captured now through the platform. Safe on the interpreter thread.
+QImage captureScreen(Platform &platform);
 // Where the pointer is, and moving it (desktop pixels of the primary screen), through the same
 // platform input as the mouse commands, so moves and clicks reach the system in order.
 QPoint cursorPosition(Platform &platform);

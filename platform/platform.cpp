@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QGuiApplication>
+#include <QPixmap>
 #include <QScreen>
 #include <QUrl>
 
@@ -11,6 +12,16 @@ QSize Platform::screenSize()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
     return screen ? screen->geometry().size() : QSize();
+}
+
+QImage Platform::captureScreen()
+{
+    QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return QImage();
+    // Window 0 is the whole screen (the desktop window) on every platform, and needs no
+    // widget, which could not be touched from the interpreter thread.
+    return screen->grabWindow(0).toImage();
 }
 
 void Platform::openTextFile(const QString &path)

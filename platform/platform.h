@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QPoint>
+#include <QImage>
 #include <QSize>
 #include <QString>
 
@@ -31,6 +32,8 @@ public:
 
     // Size of the primary screen in pixels.
     virtual QSize screenSize();
+    // The whole primary screen, captured now; callable from the interpreter thread.
+    virtual QImage captureScreen();
     // Shows a text file in the desktop's text viewer (the help file).
     virtual void openTextFile(const QString &path);
 

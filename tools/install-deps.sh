@@ -5,7 +5,7 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends \
     cmake ninja-build g++ pkg-config \
-    qtbase5-dev qtbase5-dev-tools libqt5x11extras5-dev libxtst-dev libx11-dev \
+    qtbase5-dev qtbase5-dev-tools libqt5x11extras5-dev libxtst-dev libx11-dev libxcb-shm0-dev \
     libbenchmark-dev \
     xvfb xdotool xclip x11-utils x11-apps imagemagick \
     fonts-wqy-microhei \

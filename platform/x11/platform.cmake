@@ -13,3 +13,6 @@ target_sources(quorvel_core PRIVATE
 find_package(Qt5 REQUIRED COMPONENTS X11Extras)
 target_sources(quorvel_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11hotkeys.cpp)
 target_link_libraries(quorvel_core PUBLIC Qt5::X11Extras xcb)
+# Screen capture through shared memory.
+target_sources(quorvel_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11screen.cpp)
+target_link_libraries(quorvel_core PUBLIC xcb-shm)

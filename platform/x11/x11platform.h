@@ -13,6 +13,7 @@ public:
     int terminateProcessByName(const QByteArray &name) override;
     void refreshNotificationArea() override;
     bool fileExists(const QString &path) override;
+    QImage captureScreen() override; // x11screen.cpp
 
     // --- synthetic input ---
     void keyDown(int virtualKey) override;
