@@ -2,6 +2,7 @@
 // starts the built program in file-start mode and the script runs; after dissociating, the
 // same command hands the file to the text editor. HOME and every XDG folder of this test
 // process and of everything it starts lie in temporary folders.
+#include "programcopy.h"
 #include "xvfbsession.h"
 
 #include "platform/platform.h"
@@ -9,7 +10,6 @@
 #include <QtTest>
 
 #include <memory>
-#include <unistd.h>
 
 class TestE2eAssociation : public QObject
 {
@@ -33,18 +33,13 @@ void TestE2eAssociation::initTestCase()
 {
     XvfbSession::Options options;
     options.clipboardKeeper = true;
-    QStringList missing = XvfbSession::missingTools(options);
-    for (const char *tool : {"xdg-open", "xdg-mime", "update-mime-database", "mimetype"}) {
-        if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
-            missing << QLatin1String(tool);
-    }
-    QVERIFY2(missing.isEmpty(),
-        qPrintable(QStringLiteral("not installed (tools/install-deps.sh installs them): ")
-            + missing.join(QStringLiteral(", "))));
-    QVERIFY2(QFileInfo::exists(QStringLiteral(QUORVEL_BINARY)), QUORVEL_BINARY);
+    QString why;
+    m_x = ProgramCopy::startSession(options,
+        {QStringLiteral("xdg-open"), QStringLiteral("xdg-mime"),
+            QStringLiteral("update-mime-database"), QStringLiteral("mimetype")},
+        {QStringLiteral(QUORVEL_BINARY)}, &why);
+    QVERIFY2(m_x, qPrintable(why));
     QVERIFY(m_system.isValid());
-    m_x = std::make_unique<XvfbSession>(options);
-    QVERIFY2(m_x->isValid(), qPrintable(m_x->errorString()));
 
     // The session's private HOME and XDG folders, for this process too (the association is
     // written from here) and with the system folders in a temporary folder as well.
@@ -104,25 +99,17 @@ void TestE2eAssociation::xdgOpenRunsScript()
 
     QTemporaryDir top;
     QVERIFY(top.isValid());
-    const QString folder = top.filePath(programFolder);
-    QVERIFY(QDir().mkpath(folder));
-    const QString app
-        = folder + QStringLiteral("/Quorvel-assoc-%1-%2").arg(qint64(::getpid())).arg(++m_serial);
-    QVERIFY(QFile::copy(QStringLiteral(QUORVEL_BINARY), app));
-    QVERIFY(QFile::setPermissions(app, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    QFile settings(folder + QStringLiteral("/Quorvel.qcf"));
-    QVERIFY(settings.open(QIODevice::WriteOnly));
-    settings.close();
+    ProgramCopy copy(*m_x, QStringLiteral(QUORVEL_BINARY), top.filePath(programFolder));
+    QVERIFY2(copy.isValid(), qPrintable(copy.errorString()));
+    const QString app = copy.path();
 
-    const QString script = top.filePath(scriptName);
-    const QString stamp = QStringLiteral("opened %1").arg(m_serial);
-    QFile file(script);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write((QStringLiteral("复制->") + stamp + QStringLiteral("\r\n")).toUtf8());
-    file.close();
+    const QString stamp = QStringLiteral("opened %1").arg(++m_serial);
+    const QString script = copy.writeText(
+        top.filePath(scriptName), QStringLiteral("复制->") + stamp + QStringLiteral("\r\n"));
+    QVERIFY(!script.isEmpty());
 
     Platform &platform = systemPlatform();
-    QVERIFY(platform.associateScriptFiles(app, folder + QLatin1Char('/')));
+    QVERIFY(platform.associateScriptFiles(app, copy.folder() + QLatin1Char('/')));
 
     QVERIFY(m_x->setClipboardText("before"));
     QProcess *open = m_x->start(QStringLiteral("xdg-open"), {script}, top.path(), m_env);

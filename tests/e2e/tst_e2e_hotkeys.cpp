@@ -5,6 +5,7 @@
 //
 // Started as "tst_e2e_hotkeys --hold-ctrl <key>" the binary plays another program that holds
 // Ctrl+<key>: it grabs the key on the display, says "held" or "refused", and waits.
+#include "programcopy.h"
 #include "xvfbsession.h"
 
 #include <QElapsedTimer>
@@ -73,50 +74,37 @@ private slots:
     void keyHeldByAnotherProgram();
 
 private:
-    QString writeFile(const QString &name, const QString &text);
-    QProcess *launch(const QStringList &arguments);
+    QString writeFile(const QString &name, const QString &text)
+    {
+        return m_copy->writeText(name, text);
+    }
     // Started and its hotkeys registered (visible: shown as well).
     QString waitReady(QProcess *app, bool visible);
     QProcess *holder(char key, QByteArray *answer);
     bool key(const QStringList &keys);
-    QPoint pointer();
     static bool interpreterRunning(QProcess *app);
     QImage topOfWindow(const QString &window, const QString &name);
     QByteArray outputOf(QProcess *process) { return m_x->outputOf(process); }
 
     std::unique_ptr<XvfbSession> m_x;
-    std::unique_ptr<QTemporaryDir> m_folder;
-    QString m_app;
-    int m_serial = 0;
-    QList<QProcess *> m_started;
+    std::unique_ptr<ProgramCopy> m_copy;
 };
 
 void TestE2eHotKeys::initTestCase()
 {
     XvfbSession::Options options;
     options.clipboardKeeper = true;
-    QStringList missing = XvfbSession::missingTools(options);
-    if (QStandardPaths::findExecutable(QStringLiteral("xev")).isEmpty())
-        missing << QStringLiteral("xev");
-    QVERIFY2(missing.isEmpty(),
-        qPrintable(QStringLiteral("not installed (tools/install-deps.sh installs them): ")
-            + missing.join(QStringLiteral(", "))));
-    QVERIFY2(QFileInfo::exists(QStringLiteral(QUORVEL_BINARY)), QUORVEL_BINARY);
-    m_x = std::make_unique<XvfbSession>(options);
-    QVERIFY2(m_x->isValid(), qPrintable(m_x->errorString()));
-    qInfo("Xvfb on %s", qPrintable(m_x->display()));
+    QString why;
+    m_x = ProgramCopy::startSession(
+        options, {QStringLiteral("xev")}, {QStringLiteral(QUORVEL_BINARY)}, &why);
+    QVERIFY2(m_x, qPrintable(why));
 }
 
 void TestE2eHotKeys::init()
 {
-    m_folder = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_folder->isValid());
-    m_app = m_folder->filePath(
-        QStringLiteral("Quorvel-hk-%1-%2").arg(qint64(::getpid())).arg(++m_serial));
-    QVERIFY(QFile::copy(QStringLiteral(QUORVEL_BINARY), m_app));
-    QVERIFY(QFile::setPermissions(m_app, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    QVERIFY(!writeFile(QStringLiteral("Quorvel.qcf"), QString()).isEmpty());
-    QVERIFY(QDir().mkpath(m_folder->filePath(QStringLiteral("ZtFiles"))));
+    m_copy = std::make_unique<ProgramCopy>(*m_x, QStringLiteral(QUORVEL_BINARY));
+    QVERIFY2(m_copy->isValid(), qPrintable(m_copy->errorString()));
+    QVERIFY(QDir().mkpath(m_copy->filePath(QStringLiteral("ZtFiles"))));
     // The pointer away from anything the cases look at.
     QVERIFY(m_x->xdotool({QStringLiteral("mousemove"), QStringLiteral("900"), QStringLiteral("20")})
                 .ok());
@@ -124,33 +112,12 @@ void TestE2eHotKeys::init()
 
 void TestE2eHotKeys::cleanup()
 {
-    for (QProcess *process : qAsConst(m_started))
-        m_x->stop(process);
-    m_started.clear();
-    m_folder.reset();
+    m_copy.reset();
 }
 
 void TestE2eHotKeys::cleanupTestCase()
 {
     m_x.reset();
-}
-
-QString TestE2eHotKeys::writeFile(const QString &name, const QString &text)
-{
-    const QString path = m_folder->filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {};
-    file.write(text.toUtf8()); // the local 8-bit encoding under C.UTF-8
-    return path;
-}
-
-QProcess *TestE2eHotKeys::launch(const QStringList &arguments)
-{
-    QProcess *app = m_x->start(m_app, arguments, m_folder->path());
-    if (app)
-        m_started << app;
-    return app;
 }
 
 QString TestE2eHotKeys::waitReady(QProcess *app, bool visible)
@@ -166,11 +133,10 @@ QString TestE2eHotKeys::waitReady(QProcess *app, bool visible)
 
 QProcess *TestE2eHotKeys::holder(char key, QByteArray *answer)
 {
-    QProcess *process = m_x->start(QCoreApplication::applicationFilePath(),
+    QProcess *process = m_copy->startOther(QCoreApplication::applicationFilePath(),
         {QStringLiteral("--hold-ctrl"), QString(QLatin1Char(key))});
     if (!process)
         return nullptr;
-    m_started << process;
     QElapsedTimer waited;
     waited.start();
     while (outputOf(process).isEmpty() && waited.elapsed() < 5000)
@@ -182,20 +148,6 @@ QProcess *TestE2eHotKeys::holder(char key, QByteArray *answer)
 bool TestE2eHotKeys::key(const QStringList &keys)
 {
     return m_x->xdotool(QStringList {QStringLiteral("key")} + keys).ok();
-}
-
-QPoint TestE2eHotKeys::pointer()
-{
-    const XvfbSession::Result r
-        = m_x->xdotool({QStringLiteral("getmouselocation"), QStringLiteral("--shell")});
-    QPoint p(-1, -1);
-    for (const QByteArray &line : r.output.split('\n')) {
-        if (line.startsWith("X="))
-            p.setX(line.mid(2).toInt());
-        else if (line.startsWith("Y="))
-            p.setY(line.mid(2).toInt());
-    }
-    return p;
 }
 
 bool TestE2eHotKeys::interpreterRunning(QProcess *app)
@@ -226,13 +178,13 @@ void TestE2eHotKeys::ctrlERunsTheDefaultScript()
 {
     QVERIFY(!writeFile(QStringLiteral("ZtFiles/Quorvel.zt"), QStringLiteral("鼠标->321,234\r\n"))
                  .isEmpty());
-    QProcess *app = launch({QStringLiteral("-autorun")});
+    QProcess *app = m_copy->launch({QStringLiteral("-autorun")});
     QVERIFY(app);
     QVERIFY2(!waitReady(app, false).isEmpty(), outputOf(app));
-    QVERIFY(pointer() != QPoint(321, 234));
+    QVERIFY(m_x->pointer() != QPoint(321, 234));
 
     QVERIFY(key({QStringLiteral("ctrl+e")}));
-    QTRY_COMPARE_WITH_TIMEOUT(pointer(), QPoint(321, 234), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_x->pointer(), QPoint(321, 234), 5000);
 }
 
 void TestE2eHotKeys::ctrlQEndsADelayAtOnce()
@@ -240,7 +192,7 @@ void TestE2eHotKeys::ctrlQEndsADelayAtOnce()
     QVERIFY(!writeFile(
         QStringLiteral("ZtFiles/Quorvel.zt"), QStringLiteral("延时->60000\r\n复制->never\r\n"))
                  .isEmpty());
-    QProcess *app = launch({});
+    QProcess *app = m_copy->launch({});
     QVERIFY(app);
     const QString window = waitReady(app, true);
     QVERIFY2(!window.isEmpty(), outputOf(app));
@@ -287,7 +239,7 @@ void TestE2eHotKeys::ctrlWRunsTheClipboard()
     QFETCH(QByteArray, clipboard);
     QFETCH(QString, lock);
 
-    QProcess *app = launch({QStringLiteral("-autorun")});
+    QProcess *app = m_copy->launch({QStringLiteral("-autorun")});
     QVERIFY(app);
     QVERIFY2(!waitReady(app, false).isEmpty(), outputOf(app));
     QVERIFY(m_x->setClipboardText(clipboard));
@@ -308,7 +260,7 @@ void TestE2eHotKeys::slotKeyFollowsItsCheckBox()
     QVERIFY(!writeFile(QStringLiteral("Quorvel.qcf"),
         QStringLiteral("Ctrl_1=y\r\nCtrlPath_1=") + slot + QStringLiteral("\r\n"))
                  .isEmpty());
-    QProcess *app = launch({});
+    QProcess *app = m_copy->launch({});
     QVERIFY(app);
     QVERIFY2(!waitReady(app, true).isEmpty(), outputOf(app));
 
@@ -328,7 +280,7 @@ void TestE2eHotKeys::slotKeyFollowsItsCheckBox()
     // Three check boxes and a button of the settings group, then the slot's button and field.
     QVERIFY(key(QVector<QString>(6, QStringLiteral("Tab")).toList() << QStringLiteral("space")));
     const auto slotSetting = [this] {
-        QFile file(m_folder->filePath(QStringLiteral("Quorvel.qcf")));
+        QFile file(m_copy->filePath(QStringLiteral("Quorvel.qcf")));
         file.open(QIODevice::ReadOnly);
         return file.readAll().contains("Ctrl_1=n\r\n");
     };
@@ -345,7 +297,7 @@ void TestE2eHotKeys::slotKeyFollowsItsCheckBox()
 
 void TestE2eHotKeys::ctrlMWritesThePointerIntoTheEditor()
 {
-    QProcess *app = launch({});
+    QProcess *app = m_copy->launch({});
     QVERIFY(app);
     QVERIFY2(!waitReady(app, true).isEmpty(), outputOf(app));
 
@@ -359,19 +311,19 @@ void TestE2eHotKeys::ctrlMWritesThePointerIntoTheEditor()
     // Running the editor saves it as the default script: that shows what Ctrl+M wrote.
     QVERIFY(key({QStringLiteral("ctrl+e")}));
     const auto defaultScript = [this] {
-        QFile file(m_folder->filePath(QStringLiteral("ZtFiles/Quorvel.zt")));
+        QFile file(m_copy->filePath(QStringLiteral("ZtFiles/Quorvel.zt")));
         file.open(QIODevice::ReadOnly);
         return file.readAll();
     };
     QTRY_COMPARE_WITH_TIMEOUT(defaultScript(), QByteArray("鼠标->123,234\r\n延时->100"), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(pointer(), QPoint(123, 234), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_x->pointer(), QPoint(123, 234), 5000);
 }
 
 void TestE2eHotKeys::ctrlKShowsTheQuickRunField()
 {
     QVERIFY(!writeFile(QStringLiteral("ZtFiles/qr.zt"), QStringLiteral("复制->quick run\r\n"))
                  .isEmpty());
-    QProcess *app = launch({QStringLiteral("-autorun")});
+    QProcess *app = m_copy->launch({QStringLiteral("-autorun")});
     QVERIFY(app);
     QVERIFY2(!waitReady(app, false).isEmpty(), outputOf(app));
     const QStringList visible {QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
@@ -392,7 +344,7 @@ void TestE2eHotKeys::ctrlTEndsAFileStartRun()
 {
     const QString script = writeFile(QStringLiteral("long.zt"), QStringLiteral("延时->60000\r\n"));
     QVERIFY(!script.isEmpty());
-    QProcess *app = launch({script});
+    QProcess *app = m_copy->launch({script});
     QVERIFY(app);
     // Ctrl+T is registered before the run starts.
     QTRY_VERIFY_WITH_TIMEOUT(interpreterRunning(app), 10000);
@@ -409,15 +361,14 @@ void TestE2eHotKeys::heldCtrlDoesNotReachTheFirstKey()
 {
     QVERIFY(
         !writeFile(QStringLiteral("ZtFiles/Quorvel.zt"), QStringLiteral("键盘->a\r\n")).isEmpty());
-    QProcess *app = launch({QStringLiteral("-autorun")});
+    QProcess *app = m_copy->launch({QStringLiteral("-autorun")});
     QVERIFY(app);
     QVERIFY2(!waitReady(app, false).isEmpty(), outputOf(app));
 
     // xev is the target: it shows every key it gets with the modifiers held at that moment.
-    QProcess *xev
-        = m_x->start(QStringLiteral("xev"), {QStringLiteral("-event"), QStringLiteral("keyboard")});
+    QProcess *xev = m_copy->startOther(
+        QStringLiteral("xev"), {QStringLiteral("-event"), QStringLiteral("keyboard")});
     QVERIFY(xev);
-    m_started << xev;
     const QString target
         = m_x->waitForWindow({QStringLiteral("--name"), QStringLiteral("^Event Tester$")});
     QVERIFY(!target.isEmpty());
@@ -455,7 +406,7 @@ void TestE2eHotKeys::keyHeldByAnotherProgram()
 
     QVERIFY(!writeFile(QStringLiteral("ZtFiles/Quorvel.zt"), QStringLiteral("复制->editor ran\r\n"))
                  .isEmpty());
-    QProcess *app = launch({QStringLiteral("-autorun")});
+    QProcess *app = m_copy->launch({QStringLiteral("-autorun")});
     QVERIFY(app);
     QVERIFY2(!waitReady(app, false).isEmpty(), outputOf(app));
 

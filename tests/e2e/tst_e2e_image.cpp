@@ -3,6 +3,7 @@
 // the block; the loop form waits for the image; 截图 writes the inclusive rectangle; a shown
 // text is cut into a glyph library and read back. Each case runs a copy of the binary under a
 // name of its own in a temporary program folder.
+#include "programcopy.h"
 #include "xvfbsession.h"
 
 #include <QFont>
@@ -11,7 +12,6 @@
 #include <QtTest>
 
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
@@ -47,20 +47,16 @@ private slots:
     void glyphLibraryRoundTrip();
 
 private:
-    QString file(const QString &name) const { return m_folder->filePath(name); }
+    QString file(const QString &name) const { return m_copy->filePath(name); }
     QString writeScript(const QString &text);
-    QProcess *launch(const QString &script);
+    QProcess *launch(const QString &script) { return m_copy->launch({script}); }
     bool runToEnd(const QString &scriptText);
     // Shows a bitmap with its top left at `at` and waits until the screen shows it.
     bool show(const QImage &image, const QString &name, const QPoint &at);
     QImage screenshot();
-    QPoint pointer();
 
     std::unique_ptr<XvfbSession> m_x;
-    std::unique_ptr<QTemporaryDir> m_folder;
-    QString m_app;
-    int m_serial = 0;
-    QList<QProcess *> m_started;
+    std::unique_ptr<ProgramCopy> m_copy;
     QImage m_template;
 };
 
@@ -68,27 +64,17 @@ void TestE2eImage::initTestCase()
 {
     XvfbSession::Options options;
     options.clipboardKeeper = true;
-    QStringList missing = XvfbSession::missingTools(options);
-    if (QStandardPaths::findExecutable(QStringLiteral("display")).isEmpty())
-        missing << QStringLiteral("display");
-    QVERIFY2(missing.isEmpty(),
-        qPrintable(QStringLiteral("not installed (tools/install-deps.sh installs them): ")
-            + missing.join(QStringLiteral(", "))));
-    QVERIFY2(QFileInfo::exists(QStringLiteral(QUORVEL_BINARY)), QUORVEL_BINARY);
-    m_x = std::make_unique<XvfbSession>(options);
-    QVERIFY2(m_x->isValid(), qPrintable(m_x->errorString()));
+    QString why;
+    m_x = ProgramCopy::startSession(
+        options, {QStringLiteral("display")}, {QStringLiteral(QUORVEL_BINARY)}, &why);
+    QVERIFY2(m_x, qPrintable(why));
     m_template = noise(64, 48, 3);
 }
 
 void TestE2eImage::init()
 {
-    m_folder = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_folder->isValid());
-    m_app = file(QStringLiteral("Quorvel-img-%1-%2").arg(qint64(::getpid())).arg(++m_serial));
-    QVERIFY(QFile::copy(QStringLiteral(QUORVEL_BINARY), m_app));
-    QVERIFY(QFile::setPermissions(m_app, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    QFile settings(file(QStringLiteral("Quorvel.qcf")));
-    QVERIFY(settings.open(QIODevice::WriteOnly));
+    m_copy = std::make_unique<ProgramCopy>(*m_x, QStringLiteral(QUORVEL_BINARY));
+    QVERIFY2(m_copy->isValid(), qPrintable(m_copy->errorString()));
     QVERIFY(QDir().mkpath(file(QStringLiteral("BmpLibrary"))));
     QVERIFY(m_template.save(file(QStringLiteral("t.bmp")), "BMP"));
     QVERIFY(
@@ -102,13 +88,11 @@ void TestE2eImage::cleanup()
         const QString shot = QStringLiteral(QUORVEL_E2E_ARTIFACTS "/image-%1-failed.png")
                                  .arg(QString::fromLatin1(QTest::currentTestFunction()));
         m_x->screenshot(shot);
-        for (QProcess *p : qAsConst(m_started))
+        const QList<QProcess *> started = m_copy->started();
+        for (QProcess *p : started)
             qInfo("%s", m_x->outputOf(p).constData());
     }
-    for (QProcess *p : qAsConst(m_started))
-        m_x->stop(p);
-    m_started.clear();
-    m_folder.reset();
+    m_copy.reset();
 }
 
 void TestE2eImage::cleanupTestCase()
@@ -118,21 +102,9 @@ void TestE2eImage::cleanupTestCase()
 
 QString TestE2eImage::writeScript(const QString &text)
 {
-    const QString path = file(QStringLiteral("s%1.zt").arg(m_serial));
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return {};
     QString script = text;
-    f.write(script.replace(QStringLiteral("{F}"), m_folder->path()).toUtf8());
-    return path;
-}
-
-QProcess *TestE2eImage::launch(const QString &script)
-{
-    QProcess *app = m_x->start(m_app, {script}, m_folder->path());
-    if (app)
-        m_started << app;
-    return app;
+    return m_copy->writeText(
+        QStringLiteral("s.zt"), script.replace(QStringLiteral("{F}"), m_copy->folder()));
 }
 
 bool TestE2eImage::runToEnd(const QString &scriptText)
@@ -153,12 +125,11 @@ bool TestE2eImage::show(const QImage &image, const QString &name, const QPoint &
     const QString path = file(name);
     if (!image.save(path, "BMP"))
         return false;
-    QProcess *viewer = m_x->start(QStringLiteral("display"),
+    QProcess *viewer = m_copy->startOther(QStringLiteral("display"),
         {QStringLiteral("-borderwidth"), QStringLiteral("0"), QStringLiteral("-geometry"),
             QStringLiteral("+%1+%2").arg(at.x()).arg(at.y()), path});
     if (!viewer)
         return false;
-    m_started << viewer;
     const QImage expected = image.convertToFormat(QImage::Format_RGB32);
     QElapsedTimer timer;
     timer.start();
@@ -168,20 +139,6 @@ bool TestE2eImage::show(const QImage &image, const QString &name, const QPoint &
         QThread::msleep(100);
     }
     return false;
-}
-
-QPoint TestE2eImage::pointer()
-{
-    const XvfbSession::Result r
-        = m_x->xdotool({QStringLiteral("getmouselocation"), QStringLiteral("--shell")});
-    QPoint p(-1, -1);
-    for (const QByteArray &line : r.output.split('\n')) {
-        if (line.startsWith("X="))
-            p.setX(line.mid(2).toInt());
-        else if (line.startsWith("Y="))
-            p.setY(line.mid(2).toInt());
-    }
-    return p;
 }
 
 void TestE2eImage::recognise_data()
@@ -207,7 +164,7 @@ void TestE2eImage::recognise()
         QVERIFY(show(noise(64, 48, 4), QStringLiteral("other.bmp"), kShownAt));
     QVERIFY(
         runToEnd(QStringLiteral("识别->{F}/t.bmp\n{\n复制->missed\n截止->0\n}\n复制->after\n")));
-    QCOMPARE(pointer(), pointerAfter);
+    QCOMPARE(m_x->pointer(), pointerAfter);
     QTRY_COMPARE_WITH_TIMEOUT(m_x->clipboardText(), clipboard, 3000);
     if (shown)
         m_x->screenshot(QStringLiteral(QUORVEL_E2E_ARTIFACTS "/image-found.png"));
@@ -223,7 +180,7 @@ void TestE2eImage::recogniseLoopWaitsForTheImage()
     QVERIFY(show(m_template, QStringLiteral("late.bmp"), kShownAt));
     QVERIFY2(app->waitForFinished(15000), "the loop did not end once the image was shown");
     QCOMPARE(app->exitCode(), 0);
-    QCOMPARE(pointer(), kShownAt + QPoint(32, 24));
+    QCOMPARE(m_x->pointer(), kShownAt + QPoint(32, 24));
     QTRY_COMPARE_WITH_TIMEOUT(m_x->clipboardText(), QByteArray("found"), 3000);
 }
 

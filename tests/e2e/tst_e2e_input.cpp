@@ -1,6 +1,7 @@
 // Mouse, keyboard, paste and date commands of the built program on a private Xvfb, watched by
 // xdotool, xclip and a small target window that logs what it receives. Each case runs a copy
 // of the binary under a name of its own in a temporary program folder (file-start mode).
+#include "programcopy.h"
 #include "xvfbsession.h"
 
 #include <QtTest>
@@ -8,7 +9,6 @@
 #include <X11/keysym.h>
 
 #include <memory>
-#include <unistd.h>
 
 class TestE2eInput : public QObject
 {
@@ -38,12 +38,9 @@ private:
     QList<QByteArrayList> targetLog() const;
     QList<quint64> pressedKeys() const;
     QString targetText() const;
-    QPoint pointer();
 
     std::unique_ptr<XvfbSession> m_x;
-    std::unique_ptr<QTemporaryDir> m_folder;
-    QString m_app;
-    int m_serial = 0;
+    std::unique_ptr<ProgramCopy> m_copy;
     QProcess *m_target = nullptr;
     QString m_targetWindow;
     QString m_targetLog;
@@ -52,36 +49,24 @@ private:
 
 void TestE2eInput::initTestCase()
 {
-    const QStringList missing = XvfbSession::missingTools(XvfbSession::Options());
-    QVERIFY2(missing.isEmpty(),
-        qPrintable(QStringLiteral("not installed (tools/install-deps.sh installs them): ")
-            + missing.join(QStringLiteral(", "))));
-    QVERIFY2(QFileInfo::exists(QStringLiteral(QUORVEL_BINARY)), QUORVEL_BINARY);
-    QVERIFY2(QFileInfo::exists(QStringLiteral(QUORVEL_TARGET_WINDOW)), QUORVEL_TARGET_WINDOW);
     // No clipboard keeper: a paste must be served by the program itself.
-    m_x = std::make_unique<XvfbSession>(XvfbSession::Options());
-    QVERIFY2(m_x->isValid(), qPrintable(m_x->errorString()));
-    qInfo("Xvfb on %s", qPrintable(m_x->display()));
+    QString why;
+    m_x = ProgramCopy::startSession(XvfbSession::Options(), {},
+        {QStringLiteral(QUORVEL_BINARY), QStringLiteral(QUORVEL_TARGET_WINDOW)}, &why);
+    QVERIFY2(m_x, qPrintable(why));
 }
 
 void TestE2eInput::init()
 {
-    m_folder = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_folder->isValid());
-    m_app = m_folder->filePath(
-        QStringLiteral("Quorvel-input-%1-%2").arg(qint64(::getpid())).arg(++m_serial));
-    QVERIFY(QFile::copy(QStringLiteral(QUORVEL_BINARY), m_app));
-    QVERIFY(QFile::setPermissions(m_app, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    QFile settings(m_folder->filePath(QStringLiteral("Quorvel.qcf")));
-    QVERIFY(settings.open(QIODevice::WriteOnly));
+    m_copy = std::make_unique<ProgramCopy>(*m_x, QStringLiteral(QUORVEL_BINARY));
+    QVERIFY2(m_copy->isValid(), qPrintable(m_copy->errorString()));
     QVERIFY(startTarget());
 }
 
 void TestE2eInput::cleanup()
 {
-    m_x->stop(m_target);
+    m_copy.reset(); // the target with it
     m_target = nullptr;
-    m_folder.reset();
 }
 
 void TestE2eInput::cleanupTestCase()
@@ -91,8 +76,8 @@ void TestE2eInput::cleanupTestCase()
 
 bool TestE2eInput::startTarget()
 {
-    m_targetLog = m_folder->filePath(QStringLiteral("target.log"));
-    m_target = m_x->start(QStringLiteral(QUORVEL_TARGET_WINDOW), {m_targetLog});
+    m_targetLog = m_copy->filePath(QStringLiteral("target.log"));
+    m_target = m_copy->startOther(QStringLiteral(QUORVEL_TARGET_WINDOW), {m_targetLog});
     if (!m_target)
         return false;
     QList<QByteArrayList> log;
@@ -114,13 +99,10 @@ bool TestE2eInput::startTarget()
 
 bool TestE2eInput::runScript(const QString &text, int timeoutMs)
 {
-    const QString path = m_folder->filePath(QStringLiteral("input-%1.zt").arg(m_serial));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    const QString path = m_copy->writeText(QStringLiteral("input.zt"), text);
+    if (path.isEmpty())
         return false;
-    file.write(text.toUtf8());
-    file.close();
-    QProcess *app = m_x->start(m_app, {path}, m_folder->path());
+    QProcess *app = m_copy->launch({path});
     if (!app)
         return false;
     const bool ended = app->waitForFinished(timeoutMs);
@@ -165,20 +147,6 @@ QString TestE2eInput::targetText() const
     return text;
 }
 
-QPoint TestE2eInput::pointer()
-{
-    const XvfbSession::Result r
-        = m_x->xdotool({QStringLiteral("getmouselocation"), QStringLiteral("--shell")});
-    QPoint p(-1, -1);
-    for (const QByteArray &line : r.output.split('\n')) {
-        if (line.startsWith("X="))
-            p.setX(line.mid(2).toInt());
-        else if (line.startsWith("Y="))
-            p.setY(line.mid(2).toInt());
-    }
-    return p;
-}
-
 void TestE2eInput::mouseMoves_data()
 {
     QTest::addColumn<QPoint>("start");
@@ -205,9 +173,9 @@ void TestE2eInput::mouseMoves()
     QVERIFY(m_x->xdotool({QStringLiteral("mousemove"), QString::number(start.x()),
                              QString::number(start.y())})
                 .ok());
-    QCOMPARE(pointer(), start);
+    QCOMPARE(m_x->pointer(), start);
     QVERIFY(runScript(script));
-    QCOMPARE(pointer(), end);
+    QCOMPARE(m_x->pointer(), end);
 }
 
 void TestE2eInput::buttons_data()
@@ -365,11 +333,7 @@ void TestE2eInput::paste()
 void TestE2eInput::dateToClipboard()
 {
     // A keeper holds the clipboard after the program has ended, as a desktop's does.
-    QProcess *keeper = m_x->start(QStringLiteral("xclipboard"),
-        {QStringLiteral("-geometry"), QStringLiteral("200x100+4000+4000")});
-    QVERIFY(keeper);
-    QVERIFY(!m_x->waitForWindow({QStringLiteral("--classname"), QStringLiteral("^xclipboard$")})
-                 .isEmpty());
+    QVERIFY(m_x->startClipboardKeeper());
 
     const QDate before = QDate::currentDate();
     QVERIFY(runScript(QStringLiteral("日期->yyyy-MM-dd")));
@@ -377,7 +341,7 @@ void TestE2eInput::dateToClipboard()
     QTRY_VERIFY_WITH_TIMEOUT(m_x->clipboardText() == before.toString(Qt::ISODate).toLatin1()
             || m_x->clipboardText() == after.toString(Qt::ISODate).toLatin1(),
         3000);
-    m_x->stop(keeper);
+    m_x->stopClipboardKeeper();
 }
 
 QTEST_GUILESS_MAIN(TestE2eInput)

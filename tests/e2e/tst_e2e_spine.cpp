@@ -1,12 +1,12 @@
 // The built program on a private Xvfb: file-start runs and the single-instance rule. Each
 // case runs a copy of the binary under a name of its own in a temporary program folder, so
 // the rule only ever ends copies this test started.
+#include "programcopy.h"
 #include "xvfbsession.h"
 
 #include <QtTest>
 
 #include <memory>
-#include <unistd.h>
 
 class TestE2eSpine : public QObject
 {
@@ -25,51 +25,33 @@ private slots:
     void secondStart();
 
 private:
-    QString writeScript(const QString &fileName, const QString &text);
     QProcess *launch(
         const QStringList &arguments, const QString &locale = QStringLiteral("C.UTF-8"));
     QStringList visibleWindowsOf(QProcess *app);
     QByteArray outputOf(QProcess *app) { return m_x->outputOf(app); }
 
     std::unique_ptr<XvfbSession> m_x;
-    std::unique_ptr<QTemporaryDir> m_folder;
-    QString m_app;
-    int m_serial = 0;
-    QList<QProcess *> m_apps;
+    std::unique_ptr<ProgramCopy> m_copy;
 };
 
 void TestE2eSpine::initTestCase()
 {
     XvfbSession::Options options;
     options.clipboardKeeper = true;
-    const QStringList missing = XvfbSession::missingTools(options);
-    QVERIFY2(missing.isEmpty(),
-        qPrintable(QStringLiteral("not installed (tools/install-deps.sh installs them): ")
-            + missing.join(QStringLiteral(", "))));
-    QVERIFY2(QFileInfo::exists(QStringLiteral(QUORVEL_BINARY)), QUORVEL_BINARY);
-    m_x = std::make_unique<XvfbSession>(options);
-    QVERIFY2(m_x->isValid(), qPrintable(m_x->errorString()));
-    qInfo("Xvfb on %s", qPrintable(m_x->display()));
+    QString why;
+    m_x = ProgramCopy::startSession(options, {}, {QStringLiteral(QUORVEL_BINARY)}, &why);
+    QVERIFY2(m_x, qPrintable(why));
 }
 
 void TestE2eSpine::init()
 {
-    m_folder = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_folder->isValid());
-    m_app = m_folder->filePath(
-        QStringLiteral("Quorvel-e2e-%1-%2").arg(qint64(::getpid())).arg(++m_serial));
-    QVERIFY(QFile::copy(QStringLiteral(QUORVEL_BINARY), m_app));
-    QVERIFY(QFile::setPermissions(m_app, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    QFile settings(m_folder->filePath(QStringLiteral("Quorvel.qcf")));
-    QVERIFY(settings.open(QIODevice::WriteOnly));
+    m_copy = std::make_unique<ProgramCopy>(*m_x, QStringLiteral(QUORVEL_BINARY));
+    QVERIFY2(m_copy->isValid(), qPrintable(m_copy->errorString()));
 }
 
 void TestE2eSpine::cleanup()
 {
-    for (QProcess *app : qAsConst(m_apps))
-        m_x->stop(app);
-    m_apps.clear();
-    m_folder.reset();
+    m_copy.reset();
 }
 
 void TestE2eSpine::cleanupTestCase()
@@ -77,24 +59,11 @@ void TestE2eSpine::cleanupTestCase()
     m_x.reset();
 }
 
-QString TestE2eSpine::writeScript(const QString &fileName, const QString &text)
-{
-    const QString path = m_folder->filePath(fileName);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {};
-    file.write(text.toUtf8()); // the local 8-bit encoding of both locales used here
-    return path;
-}
-
 QProcess *TestE2eSpine::launch(const QStringList &arguments, const QString &locale)
 {
     QProcessEnvironment environment = m_x->environment();
     environment.insert(QStringLiteral("LC_ALL"), locale);
-    QProcess *app = m_x->start(m_app, arguments, m_folder->path(), environment);
-    if (app)
-        m_apps << app;
-    return app;
+    return m_copy->launch(arguments, environment);
 }
 
 QStringList TestE2eSpine::visibleWindowsOf(QProcess *app)
@@ -122,7 +91,7 @@ void TestE2eSpine::fileStartRunsAndEnds()
 
     const QString text = QStringLiteral("hello中文");
     QVERIFY(m_x->setClipboardText("before"));
-    const QString script = writeScript(scriptName, QStringLiteral("复制->") + text + '\n');
+    const QString script = m_copy->writeText(scriptName, QStringLiteral("复制->") + text + '\n');
     QProcess *app = launch({script}, locale);
     QVERIFY(app);
 
@@ -138,7 +107,7 @@ void TestE2eSpine::fileStartErrorShowsBox()
     QVERIFY(m_x->setClipboardText("before"));
     // The error ends the run: the line after it never runs.
     const QString script
-        = writeScript(QStringLiteral("error.zt"), QStringLiteral("foo->1\n复制->never\n"));
+        = m_copy->writeText(QStringLiteral("error.zt"), QStringLiteral("foo->1\n复制->never\n"));
     QProcess *app = launch({script});
     QVERIFY(app);
 
@@ -192,7 +161,7 @@ void TestE2eSpine::secondStart()
     if (arguments == QStringList {QStringLiteral("@script")}) {
         QVERIFY(m_x->setClipboardText("before"));
         arguments = QStringList {
-            writeScript(QStringLiteral("beside.zt"), QStringLiteral("复制->beside\n"))};
+            m_copy->writeText(QStringLiteral("beside.zt"), QStringLiteral("复制->beside\n"))};
     }
     QProcess *second = launch(arguments);
     QVERIFY(second);

@@ -1,12 +1,12 @@
 // The built program on a private Xvfb runs a script file that reaches outside: CSV rows
 // recorded and looked up, a file copied and renamed, a command line run. Everything is
 // checked from outside, on disk and with xclip.
+#include "programcopy.h"
 #include "xvfbsession.h"
 
 #include <QtTest>
 
 #include <memory>
-#include <unistd.h>
 
 class TestE2eSystem : public QObject
 {
@@ -22,51 +22,34 @@ private slots:
     void badInputEndsWithMessage();
 
 private:
-    QProcess *launch(const QString &script);
     QString writeScript(const QString &name, const QString &text);
 
     std::unique_ptr<XvfbSession> m_x;
-    std::unique_ptr<QTemporaryDir> m_folder;
+    std::unique_ptr<ProgramCopy> m_copy;
     QString m_data; // where the script works: a folder with a blank and Chinese in its name
-    QString m_app;
-    int m_serial = 0;
-    QList<QProcess *> m_apps;
 };
 
 void TestE2eSystem::initTestCase()
 {
     XvfbSession::Options options;
     options.clipboardKeeper = true;
-    const QStringList missing = XvfbSession::missingTools(options);
-    QVERIFY2(missing.isEmpty(),
-        qPrintable(QStringLiteral("not installed (tools/install-deps.sh installs them): ")
-            + missing.join(QStringLiteral(", "))));
-    QVERIFY2(QFileInfo::exists(QStringLiteral(QUORVEL_BINARY)), QUORVEL_BINARY);
-    m_x = std::make_unique<XvfbSession>(options);
-    QVERIFY2(m_x->isValid(), qPrintable(m_x->errorString()));
+    QString why;
+    m_x = ProgramCopy::startSession(options, {}, {QStringLiteral(QUORVEL_BINARY)}, &why);
+    QVERIFY2(m_x, qPrintable(why));
 }
 
 void TestE2eSystem::init()
 {
     // A copy under a name of its own: nothing here can end another program.
-    m_folder = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_folder->isValid());
-    m_app = m_folder->filePath(
-        QStringLiteral("Quorvel-sys-%1-%2").arg(qint64(::getpid())).arg(++m_serial));
-    QVERIFY(QFile::copy(QStringLiteral(QUORVEL_BINARY), m_app));
-    QVERIFY(QFile::setPermissions(m_app, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    QFile settings(m_folder->filePath(QStringLiteral("Quorvel.qcf")));
-    QVERIFY(settings.open(QIODevice::WriteOnly));
-    m_data = m_folder->filePath(QStringLiteral("数据 目录"));
+    m_copy = std::make_unique<ProgramCopy>(*m_x, QStringLiteral(QUORVEL_BINARY));
+    QVERIFY2(m_copy->isValid(), qPrintable(m_copy->errorString()));
+    m_data = m_copy->filePath(QStringLiteral("数据 目录"));
     QVERIFY(QDir().mkpath(m_data));
 }
 
 void TestE2eSystem::cleanup()
 {
-    for (QProcess *app : qAsConst(m_apps))
-        m_x->stop(app);
-    m_apps.clear();
-    m_folder.reset();
+    m_copy.reset();
 }
 
 void TestE2eSystem::cleanupTestCase()
@@ -76,21 +59,8 @@ void TestE2eSystem::cleanupTestCase()
 
 QString TestE2eSystem::writeScript(const QString &name, const QString &text)
 {
-    const QString path = m_folder->filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {};
     QString script = text;
-    file.write(script.replace(QLatin1Char('@'), m_data).toUtf8());
-    return path;
-}
-
-QProcess *TestE2eSystem::launch(const QString &script)
-{
-    QProcess *app = m_x->start(m_app, {script}, m_folder->path());
-    if (app)
-        m_apps << app;
-    return app;
+    return m_copy->writeText(name, script.replace(QLatin1Char('@'), m_data));
 }
 
 void TestE2eSystem::scriptReachesOutside()
@@ -112,7 +82,7 @@ void TestE2eSystem::scriptReachesOutside()
                        "改名->@/副本/新/目标.txt=>@/副本/新/改名.txt\n"
                        "cmd->sleep 0.2; printf '命令 done' > '@/cmd out.txt'\n"
                        "文件->@/cmd out.txt=>@/moved.txt\n"));
-    QProcess *app = launch(script);
+    QProcess *app = m_copy->launch({script});
     QVERIFY(app);
     QVERIFY2(app->waitForFinished(20000), m_x->outputOf(app));
     QVERIFY2(app->exitStatus() == QProcess::NormalExit && app->exitCode() == 0, m_x->outputOf(app));
@@ -139,7 +109,7 @@ void TestE2eSystem::badInputEndsWithMessage()
         QStringLiteral("文件->@/none.txt=@/x\n"
                        "改名->@/no-arrow.txt\n"
                        "复制->never\n"));
-    QProcess *app = launch(script);
+    QProcess *app = m_copy->launch({script});
     QVERIFY(app);
     const QString box
         = m_x->waitForWindow({QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),

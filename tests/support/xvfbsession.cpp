@@ -87,12 +87,13 @@ XvfbSession::~XvfbSession()
         ensureEnded(it->get(), it->get() == m_server);
 }
 
-QStringList XvfbSession::missingTools(const Options &options)
+QStringList XvfbSession::missingTools(const Options &options, const QStringList &alsoNeeded)
 {
     QStringList tools {QStringLiteral("Xvfb"), QStringLiteral("xdotool"), QStringLiteral("xclip"),
         QStringLiteral("import")};
     if (options.clipboardKeeper)
         tools << QStringLiteral("xclipboard");
+    tools << alsoNeeded;
     QStringList missing;
     for (const QString &tool : qAsConst(tools)) {
         if (QStandardPaths::findExecutable(tool).isEmpty())
@@ -185,6 +186,12 @@ bool XvfbSession::clipboardKeeperRunning() const
     return m_keeper && m_keeper->state() == QProcess::Running;
 }
 
+void XvfbSession::stopClipboardKeeper()
+{
+    stop(m_keeper);
+    m_keeper = nullptr;
+}
+
 QProcess *XvfbSession::start(const QString &program, const QStringList &arguments,
     const QString &workingDirectory, const QProcessEnvironment &environment)
 {
@@ -264,6 +271,19 @@ QString XvfbSession::waitForWindow(const QStringList &searchArguments, int timeo
         },
         timeoutMs);
     return found;
+}
+
+QPoint XvfbSession::pointer()
+{
+    const Result r = xdotool({QStringLiteral("getmouselocation"), QStringLiteral("--shell")});
+    QPoint p(-1, -1);
+    for (const QByteArray &line : r.output.split('\n')) {
+        if (line.startsWith("X="))
+            p.setX(line.mid(2).toInt());
+        else if (line.startsWith("Y="))
+            p.setY(line.mid(2).toInt());
+    }
+    return p;
 }
 
 bool XvfbSession::pressKeys(const QString &window, const QStringList &keys)

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QPoint>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QSize>
@@ -45,8 +46,10 @@ public:
     XvfbSession(const XvfbSession &) = delete;
     XvfbSession &operator=(const XvfbSession &) = delete;
 
-    // The external programs a session with these options needs and that are not installed.
-    static QStringList missingTools(const Options &options);
+    // The external programs a session with these options needs, and of alsoNeeded those a test
+    // needs besides, that are not installed.
+    static QStringList missingTools(
+        const Options &options, const QStringList &alsoNeeded = QStringList());
 
     bool isValid() const { return !m_display.isEmpty(); }
     QString errorString() const { return m_error; }
@@ -75,6 +78,8 @@ public:
     QStringList findWindows(const QStringList &searchArguments);
     // The first window found within the time; empty when none appeared.
     QString waitForWindow(const QStringList &searchArguments, int timeoutMs = 10000);
+    // Where the pointer is, as xdotool sees it; (-1, -1) when it cannot tell.
+    QPoint pointer();
     // Gives a window the keyboard focus and types keys into it (xdotool key names).
     bool pressKeys(const QString &window, const QStringList &keys);
 
@@ -83,13 +88,16 @@ public:
     // Owns the clipboard with this text until someone else takes it (e.g. the keeper).
     bool setClipboardText(const QByteArray &text);
     bool clipboardKeeperRunning() const;
+    // Starts the keeper of Options::clipboardKeeper later, for a test that first needs the
+    // clipboard to leave with its owner; true once its window is there.
+    bool startClipboardKeeper();
+    void stopClipboardKeeper();
 
     // Saves a picture of a window ("root" for the whole screen), e.g. a PNG file.
     bool screenshot(const QString &filePath, const QString &window = QStringLiteral("root"));
 
 private:
     bool startServer(const Options &options);
-    bool startClipboardKeeper();
     QProcess *newProcess(bool politeEnd);
 
     QTemporaryDir m_dir;
