@@ -4,11 +4,20 @@
  *
  *   wineprobe acp                      the ANSI code page
  *   wineprobe clip                     the clipboard's text; exit 3 when it holds none
+ *   wineprobe setclip TEXT             puts TEXT on the clipboard, as another program would
  *   wineprobe windows                  titles of the visible top-level windows, one a line
  *   wineprobe wait TITLE MS            waits for a visible top-level window; exit 1 on timeout
  *   wineprobe close TITLE              asks that window to close; exit 1 when there is none
  *   wineprobe place TITLE              "LEFT TOP WIDTH HEIGHT": the window's outer top-left
  *                                      corner and its client size
+ *   wineprobe edit CLASS               the text of the edit control in the top-level window of
+ *                                      that class (Notepad's page); exit 1 when there is none
+ *   wineprobe idle                     runs until it is ended (copied under other names, it
+ *                                      stands for a user's program)
+ *   wineprobe target WIDTH HEIGHT      a foreground window at 0,0 that takes the input; prints
+ *                                      "ready", then one line per key or button message:
+ *                                      "down VK", "up VK", "ldown X,Y", "lup X,Y", "ldbl X,Y",
+ *                                      "rdown X,Y", "rup X,Y"
  *   wineprobe tray WIDTH HEIGHT        a stand-in tray (Shell_TrayWnd > TrayNotifyWnd > SysPager
  *                                      > ToolbarWindow32); prints "ready", then one line
  *                                      "sweep COUNT FIRSTX,Y LASTX,Y" per burst of mouse moves
@@ -75,6 +84,28 @@ static int clip(void)
     return rc;
 }
 
+static int setClip(const wchar_t *text)
+{
+    const size_t bytes = (wcslen(text) + 1) * sizeof *text;
+    HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (!data)
+        return 2;
+    memcpy(GlobalLock(data), text, bytes);
+    GlobalUnlock(data);
+    for (int attempt = 0; !OpenClipboard(NULL); ++attempt) {
+        if (attempt == 50) {
+            GlobalFree(data);
+            return 2;
+        }
+        Sleep(20);
+    }
+    EmptyClipboard();
+    /* The system owns the data from here on, also after this program has ended. */
+    const int rc = SetClipboardData(CF_UNICODETEXT, data) ? 0 : 2;
+    CloseClipboard();
+    return rc;
+}
+
 struct Search
 {
     const wchar_t *title; /* NULL: list every title */
@@ -136,6 +167,84 @@ static int place(const wchar_t *title)
         return 1;
     wsprintfA(line, "%ld %ld %ld %ld", outer.left, outer.top, client.right, client.bottom);
     outLine(line);
+    return 0;
+}
+
+static int editText(const wchar_t *cls)
+{
+    HWND top = FindWindowW(cls, NULL);
+    HWND edit = top ? FindWindowExW(top, NULL, L"Edit", NULL) : NULL;
+    if (!edit)
+        return 1;
+    /* WM_GETTEXT is marshalled across processes for edit controls. */
+    const LRESULT n = SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0);
+    wchar_t *text = calloc((size_t)n + 1, sizeof *text);
+    SendMessageW(edit, WM_GETTEXT, (WPARAM)n + 1, (LPARAM)text);
+    outText(text);
+    free(text);
+    return 0;
+}
+
+/* The input target: what synthetic keys and buttons reach a window of another program. */
+static LRESULT CALLBACK targetProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    const char *button = NULL;
+    char line[64];
+    switch (msg) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+        wsprintfA(
+            line, "%s %u", msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN ? "down" : "up", (unsigned)wp);
+        outLine(line);
+        return 0;
+    case WM_LBUTTONDOWN:
+        button = "ldown";
+        break;
+    case WM_LBUTTONUP:
+        button = "lup";
+        break;
+    case WM_LBUTTONDBLCLK:
+        button = "ldbl";
+        break;
+    case WM_RBUTTONDOWN:
+        button = "rdown";
+        break;
+    case WM_RBUTTONUP:
+        button = "rup";
+        break;
+    default:
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+    wsprintfA(line, "%s %d,%d", button, (short)LOWORD(lp), (short)HIWORD(lp));
+    outLine(line);
+    return 0;
+}
+
+static int target(int width, int height)
+{
+    WNDCLASSW wc;
+    memset(&wc, 0, sizeof wc);
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = targetProc;
+    wc.hInstance = GetModuleHandleW(NULL);
+    wc.hCursor = LoadCursor(NULL, IDC_ARROW);
+    wc.lpszClassName = L"QuorvelInputTarget";
+    RegisterClassW(&wc);
+    /* A borderless window at the origin: its client coordinates are screen coordinates. */
+    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"input target", WS_POPUP | WS_VISIBLE, 0, 0,
+        width, height, NULL, NULL, wc.hInstance, NULL);
+    if (!hwnd)
+        return 2;
+    SetForegroundWindow(hwnd);
+    SetFocus(hwnd);
+    outLine("ready");
+    MSG msg;
+    while (GetMessageW(&msg, NULL, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
     return 0;
 }
 
@@ -211,6 +320,8 @@ int main(void)
         return acp();
     if (argc >= 2 && wcscmp(argv[1], L"clip") == 0)
         return clip();
+    if (argc >= 3 && wcscmp(argv[1], L"setclip") == 0)
+        return setClip(argv[2]);
     if (argc >= 2 && wcscmp(argv[1], L"windows") == 0) {
         struct Search all = {NULL, NULL};
         EnumWindows(visitWindow, (LPARAM)&all);
@@ -222,9 +333,17 @@ int main(void)
         return closeWindow(argv[2]);
     if (argc >= 3 && wcscmp(argv[1], L"place") == 0)
         return place(argv[2]);
+    if (argc >= 3 && wcscmp(argv[1], L"edit") == 0)
+        return editText(argv[2]);
+    if (argc >= 2 && wcscmp(argv[1], L"idle") == 0) {
+        Sleep(INFINITE);
+        return 0;
+    }
+    if (argc >= 4 && wcscmp(argv[1], L"target") == 0)
+        return target(_wtoi(argv[2]), _wtoi(argv[3]));
     if (argc >= 4 && wcscmp(argv[1], L"tray") == 0)
         return tray(_wtoi(argv[2]), _wtoi(argv[3]));
-    outLine("usage: wineprobe acp | clip | windows | wait TITLE MS | close TITLE | place TITLE"
-            " | tray W H");
+    outLine("usage: wineprobe acp | clip | setclip TEXT | windows | wait TITLE MS | close TITLE"
+            " | place TITLE | edit CLASS | idle | target W H | tray W H");
     return 64;
 }

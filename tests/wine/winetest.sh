@@ -4,10 +4,13 @@
 # page) and stands in for the shell's tray.
 #
 #   winetest.sh CASE     CASE: setup filestart_clipboard filestart_notice single_instance
-#                              gbk_script startup
+#                              gbk_script csv_gbk files processes input hotkeys registry
+#                              startup release_zip
 #
 # Environment (set by CTest): QUORVEL_WIN_EXE, WINEPROBE_EXE, WINETEST_DIR (a build folder
-# that holds the shared Wine prefix, the Chinese locale, a private home and the run folders).
+# that holds the shared Wine prefix, the Chinese locale, a private home and the run folders),
+# QUORVEL_SOURCE_DIR, and QUORVEL_WIN_ZIP (the release archive; by default the one beside
+# Quorvel.exe). A case whose subject is missing exits with 77, which CTest reports as skipped.
 #
 # Wine runs with a Chinese locale: it takes the ANSI code page from the language of LC_CTYPE
 # (zh_CN gives 936, GBK) while the Unix side stays UTF-8. Scripts are GBK files, as on a
@@ -44,7 +47,8 @@ cleanup() {
     wineserver -k >/dev/null 2>&1
     wineserver -w >/dev/null 2>&1
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-    [ -n "$run_dir" ] && rm -rf "$run_dir"
+    # WINETEST_KEEP=1 leaves the run folder for a look after a failure.
+    [ -n "$run_dir" ] && [ -z "${WINETEST_KEEP:-}" ] && rm -rf "$run_dir"
 }
 trap cleanup EXIT
 
@@ -104,6 +108,17 @@ wait_windows() {
     local title=$1 count=$2 seconds=$3 i
     for ((i = 0; i < seconds * 4; i++)); do
         [ "$(count_windows "$title")" -eq "$count" ] && return 0
+        sleep 0.25
+    done
+    return 1
+}
+
+# Waits until the clipboard holds a text; what it last held is left in $got.
+wait_clip() {
+    local text=$1 seconds=$2 i
+    for ((i = 0; i < seconds * 4; i++)); do
+        got=$(probe clip) || got="<none>"
+        [ "$got" = "$text" ] && return 0
         sleep 0.25
     done
     return 1
@@ -294,6 +309,470 @@ case_gbk_script() {
 chinese text|// 中文注释\n复制->中文测试：甲乙丙\n|中文测试：甲乙丙
 insert by chinese path|#insert @INSERT@\n|插入的中文：丁
 EOF
+}
+
+# Global hotkeys of a resident start: keys typed on the X display reach RegisterHotKey's
+# WM_HOTKEY in the main window, also when it is hidden (-autorun) and another program's window
+# has the keyboard (the probe's input target under the pointer). The scripts show what ran
+# through the clipboard.
+case_hotkeys() {
+    command -v xdotool >/dev/null || fail "xdotool is missing"
+    start_xvfb
+    run_dir=$(mktemp -d "$work/run.XXXXXX")
+    make_program_folder "$run_dir/prog"
+    mkdir -p "$run_dir/prog/ZtFiles"
+    local slot
+    slot=$(winpath "$run_dir/槽 一.zt")
+    slot=${slot//\\/\\\\} # kept through write_gbk's escapes
+    local n=0 name arg settings default_script slot_script steps expected step windows i
+    # name | argument | settings file | editor's default script (ZtFiles\Quorvel.zt) | script
+    # file of slot 1 (@SLOT@) | steps | clipboard at the end. Steps: key:KEYS (xdotool),
+    # clip:TEXT (wait until the clipboard holds TEXT), setclip:TEXT, sleep:SECONDS,
+    # pointer:X,Y (move it), at:X,Y (wait until it is there), windows:N (wait until N main
+    # windows show).
+    while IFS='|' read -r name arg settings default_script slot_script steps expected; do
+        [ -z "$name" ] && continue
+        n=$((n + 1))
+        write_gbk "$run_dir/prog/Quorvel.qcf" "${settings//@SLOT@/"$slot"}"
+        write_gbk "$run_dir/prog/ZtFiles/Quorvel.zt" "$default_script"
+        write_gbk "$run_dir/槽 一.zt" "$slot_script"
+        fresh_session
+        if [ -n "$arg" ]; then
+            start_quorvel "$run_dir/prog" "$arg"
+            windows=0
+        else
+            start_quorvel "$run_dir/prog"
+            windows=1
+        fi
+        wait_windows "$title_main" "$windows" 60 || fail "$name: $windows main windows expected"
+        if [ "$windows" -eq 0 ]; then
+            # Another program has the keyboard: X gives it to the window under the pointer.
+            : >"$run_dir/target.log"
+            wine "$probe" target 640 480 >>"$run_dir/target.log" 2>/dev/null &
+            disown
+            for ((i = 0; i < 200; i++)); do
+                grep -q . "$run_dir/target.log" && break
+                sleep 0.1
+            done
+            grep -qx ready "$run_dir/target.log" || fail "$name: input target: $(cat "$run_dir/target.log")"
+            xdotool mousemove 320 240
+        fi
+        # Wine hears keys only while X gives them to one of its windows: with no window manager
+        # that is the window under the pointer, so the pointer stays on the main window or the
+        # target.
+        sleep 1
+        for step in $steps; do
+            case $step in
+            key:*) xdotool key "${step#key:}" ;;
+            pointer:*)
+                step=${step#pointer:}
+                xdotool mousemove "${step%,*}" "${step#*,}"
+                ;;
+            setclip:*) probe setclip "${step#setclip:}" || fail "$name: cannot set the clipboard" ;;
+            sleep:*) sleep "${step#sleep:}" ;;
+            clip:*)
+                wait_clip "${step#clip:}" 20 \
+                    || fail "$name: waited for $step, the clipboard holds '$got'"
+                ;;
+            windows:*) wait_windows "$title_main" "${step#windows:}" 20 || fail "$name: waited for $step" ;;
+            at:*)
+                for ((i = 0; i < 40; i++)); do
+                    [ "$(xdotool getmouselocation | sed 's/^x:\([0-9]*\) y:\([0-9]*\).*/\1,\2/')" \
+                        = "${step#at:}" ] && break
+                    sleep 0.25
+                done
+                [ "$i" -lt 40 ] || fail "$name: the pointer is not at ${step#at:}: $(xdotool getmouselocation)"
+                ;;
+            esac
+        done
+        got=$(probe clip) || got="<none>"
+        [ "$got" = "$expected" ] || fail "$name: clipboard '$got', expected '$expected'"
+        alive "$last_pid" || fail "$name: the program ended"
+        note "$name: ok"
+    done <<'EOF'
+Ctrl+E runs the editor|||复制->编辑器的脚本\n||key:ctrl+e clip:编辑器的脚本|编辑器的脚本
+Ctrl+Q stops the run|||复制->开始\n延时->4000\n复制->没有停下\n||key:ctrl+e clip:开始 key:ctrl+q sleep:6|开始
+without Ctrl+Q the run goes on|||复制->开始\n延时->1000\n复制->没有停下\n||key:ctrl+e clip:开始 sleep:3|没有停下
+Ctrl+W runs the clipboard|||复制->编辑器\n||setclip:"复制->来自剪贴板" key:ctrl+w clip:来自剪贴板|来自剪贴板
+Ctrl+1 runs its file||Ctrl_1=y\r\nCtrlPath_1=@SLOT@\r\n|复制->编辑器\n|复制->第一个槽\n|key:ctrl+1 clip:第一个槽|第一个槽
+a slot that is off stays quiet||Ctrl_1=n\r\nCtrlPath_1=@SLOT@\r\n|复制->编辑器\n|复制->第一个槽\n|setclip:之前 key:ctrl+1 sleep:3|之前
+hidden, from another window|-autorun||复制->隐藏时运行\n||key:ctrl+e clip:隐藏时运行|隐藏时运行
+Ctrl+K shows the hidden window|-autorun||复制->编辑器\n||key:ctrl+k windows:1|<none>
+Ctrl+M writes the pointer's place|||||pointer:300,300 key:ctrl+m pointer:700,400 key:ctrl+e at:300,300|<none>
+EOF
+}
+
+# File and folder commands with drive-letter paths (Z: is the Unix root) and Chinese names,
+# and cmd through the command interpreter. Every script ends by copying "完成", so a run that
+# stopped early shows.
+case_files() {
+    start_xvfb
+    run_dir=$(mktemp -d "$work/run.XXXXXX")
+    make_program_folder "$run_dir/prog"
+    local n=0 name setup script checks dir win token path content
+    # name | files before (f:NAME=CONTENT, d:NAME) | script (@D@: the case's folder) | checks
+    # (f:NAME=CONTENT, d:NAME, -:NAME absent). Scripts and CONTENT are UTF-8 with printf's
+    # escapes (so "\\" for a backslash), GBK on disk.
+    while IFS='|' read -r name setup script checks; do
+        [ -z "$name" ] && continue
+        n=$((n + 1))
+        dir="$run_dir/目录 $n"
+        mkdir -p "$dir"
+        win=$(winpath "$dir")
+        win=${win//\\/\\\\} # kept through write_gbk's escapes
+        for token in $setup; do
+            path=${token#?:}
+            path=${path%%=*}
+            case $token in
+            d:*) mkdir -p "$dir/$path" ;;
+            f:*) mkdir -p "$(dirname "$dir/$path")" && write_gbk "$dir/$path" "${token#*=}" ;;
+            esac
+        done
+        write_gbk "$run_dir/case$n.zt" "${script//@D@/"$win"}\\n复制->完成\\n"
+        fresh_session
+        start_quorvel "$run_dir/prog" "$(winpath "$run_dir/case$n.zt")"
+        wait_exit "$last_pid" 60 || fail "$name: the process did not end by itself"
+        got=$(probe clip) || got="<none>"
+        [ "$got" = 完成 ] || fail "$name: the run did not reach its end (clipboard '$got')"
+        for token in $checks; do
+            path=${token#?:}
+            path=${path%%=*}
+            case $token in
+            d:*) [ -d "$dir/$path" ] || fail "$name: no folder $path" ;;
+            -:*) [ ! -e "$dir/$path" ] || fail "$name: $path exists" ;;
+            f:*)
+                content=${token#*=}
+                [ -f "$dir/$path" ] || fail "$name: no file $path"
+                printf '%b' "$content" | iconv -f UTF-8 -t GBK | cmp -s - "$dir/$path" \
+                    || fail "$name: $path holds $(od -An -c "$dir/$path" | tr -s ' \n' ' ')," \
+                        "expected GBK of '$content'"
+                ;;
+            esac
+        done
+        note "$name: ok"
+    done <<'EOF'
+nested folders||文件夹->创建 [@D@\\甲\\乙\\丙]\n文件夹->创建[@D@\\甲\\乙\\丙]|d:甲/乙/丙
+copy into new folders|f:源.txt=内容一|文件->@D@\\源.txt=@D@\\新\\目录\\副本.txt|f:源.txt=内容一 f:新/目录/副本.txt=内容一
+copy overwrites|f:a.txt=新的 f:b.txt=旧的|文件->@D@\\a.txt=@D@\\b.txt|f:a.txt=新的 f:b.txt=新的
+move|f:a.txt=甲|文件->@D@\\a.txt=>@D@\\移到.txt|-:a.txt f:移到.txt=甲
+move onto an existing file fails quietly|f:a.txt=一 f:b.txt=二|文件->@D@\\a.txt=>@D@\\b.txt|f:a.txt=一 f:b.txt=二
+missing source|f:b.txt=二|文件->@D@\\没有.txt=@D@\\b.txt\n文件->@D@\\没有.txt=>@D@\\c.txt|f:b.txt=二 -:c.txt
+rename|f:旧名.txt=乙|改名->@D@\\旧名.txt=>@D@\\新名.txt|-:旧名.txt f:新名.txt=乙
+rename into another folder|f:x.txt=丙 d:子|改名->@D@\\x.txt=>@D@\\子\\y.txt|-:x.txt f:子/y.txt=丙
+cmd writes a file and is waited for||cmd->echo 命令输出>"@D@\\命令.txt"\n文件->@D@\\命令.txt=@D@\\副本.txt|f:命令.txt=命令输出\r\n f:副本.txt=命令输出\r\n
+EOF
+}
+
+# 进程 ends the first running process whose executable name matches exactly, with exit code 0,
+# and leaves the others. The processes are copies of the probe under Chinese names, started
+# here, so their names go through the ANSI code page both ways.
+case_processes() {
+    start_xvfb
+    run_dir=$(mktemp -d "$work/run.XXXXXX")
+    make_program_folder "$run_dir/prog"
+    local program
+    for program in 待结束 另一个; do
+        cp "$probe" "$run_dir/$program.exe" || fail "cannot copy the probe"
+    done
+    local n=0 name script ended pids pid i count status
+    # name | script | how many of the two 待结束.exe end (另一个.exe always keeps running)
+    while IFS='|' read -r name script ended; do
+        [ -z "$name" ] && continue
+        n=$((n + 1))
+        fresh_session
+        pids=()
+        for program in 待结束 待结束 另一个; do
+            (cd "$run_dir" && exec env LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 \
+                wine "$run_dir/$program.exe" idle) >/dev/null 2>&1 &
+            pids+=($!)
+        done
+        sleep 1
+        for pid in "${pids[@]}"; do alive "$pid" || fail "$name: a stand-in program did not start"; done
+        write_gbk "$run_dir/case$n.zt" "$script\\n复制->完成\\n"
+        start_quorvel "$run_dir/prog" "$(winpath "$run_dir/case$n.zt")"
+        wait_exit "$last_pid" 60 || fail "$name: the process did not end by itself"
+        got=$(probe clip) || got="<none>"
+        [ "$got" = 完成 ] || fail "$name: the run did not reach its end (clipboard '$got')"
+        count=0
+        for i in 0 1; do
+            if wait_exit "${pids[$i]}" $((ended > count ? 5 : 1)); then
+                wait "${pids[$i]}"
+                status=$?
+                [ "$status" -eq 0 ] || fail "$name: the ended program's exit code is $status, not 0"
+                count=$((count + 1))
+            fi
+        done
+        [ "$count" -eq "$ended" ] || fail "$name: $count of the two 待结束.exe ended, expected $ended"
+        alive "${pids[2]}" || fail "$name: 另一个.exe was ended"
+        note "$name: ok"
+    done <<'EOF'
+ends the first of its name|进程->待结束.exe|1
+twice ends both|进程->待结束.exe\n进程->待结束.exe|2
+names are compared exactly|进程->待结束.EXE\n进程->待结束|0
+no such program|进程->没有这个.exe|0
+EOF
+}
+
+# Prints the data of a registry value (NAME empty: the key's default value) as reg.exe shows
+# it; fails when there is none. reg.exe writes in the console code page, GBK here.
+reg_value() {
+    local key=$1 name=$2 out
+    if [ -n "$name" ]; then
+        out=$(wine reg query "$key" /v "$name" 2>/dev/null) || return 1
+    else
+        out=$(wine reg query "$key" /ve 2>/dev/null) || return 1
+    fi
+    printf '%s\n' "$out" | iconv -f GBK -t UTF-8 | tr -d '\r' \
+        | sed -n 's/^    [^ ]\{1,\}    REG_SZ    //p' | grep . || return 1
+}
+
+# The settings page's two check boxes, clicked by keyboard as a user would (Ctrl+Tab to the
+# page, Tab to a box, Space), write the Run value and the .zt association; `wine reg query`
+# reads them back, and the shell then opens a .zt file with the program, and after the
+# association is undone with Notepad. The program's folder has a Chinese name: the ANSI
+# registry calls get GBK.
+case_registry() {
+    command -v xdotool >/dev/null || fail "xdotool is missing"
+    start_xvfb
+    run_dir=$(mktemp -d "$work/run.XXXXXX")
+    local folder="$run_dir/程序"
+    make_program_folder "$folder"
+    local run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+    local exe_win folder_win script_win
+    exe_win=$(winpath "$folder/Quorvel.exe")
+    folder_win=$(winpath "$folder/")
+    write_gbk "$run_dir/双击.zt" '复制->双击运行\n'
+    script_win=$(winpath "$run_dir/双击.zt")
+
+    fresh_session
+    # The prefix is shared by the test run: nothing left from an earlier one may answer.
+    wine reg delete "$run_key" /v Quorvel /f >/dev/null 2>&1
+    wine reg delete 'HKCR\.zt' /f >/dev/null 2>&1
+    wine reg delete 'HKCR\ztfile' /f >/dev/null 2>&1
+    start_quorvel "$folder"
+    local resident=$last_pid
+    wait_windows "$title_main" 1 60 || fail "no main window"
+    sleep 1
+    xdotool key ctrl+Tab
+    sleep 0.5
+    xdotool key Tab space # 关联zt文件…
+    sleep 0.5
+    xdotool key Tab space # 设置开机启动…
+    local i got
+    for ((i = 0; i < 40; i++)); do
+        reg_value "$run_key" Quorvel >/dev/null && reg_value 'HKCR\ztfile\DefaultIcon' "" >/dev/null && break
+        sleep 0.25
+    done
+    got=$(reg_value "$run_key" Quorvel) || fail "no Run value named Quorvel"
+    [ "$got" = "$exe_win -autorun" ] || fail "Run value '$got', expected '$exe_win -autorun'"
+    got=$(reg_value 'HKCR\.zt' "") || fail "no .zt key"
+    [ "$got" = ztfile ] || fail ".zt is '$got'"
+    got=$(reg_value 'HKCR\ztfile\shell\open\command' "") || fail "no open command"
+    [ "$got" = "$exe_win \"%1\"" ] || fail "open command '$got', expected '$exe_win \"%1\"'"
+    got=$(reg_value 'HKCR\ztfile\DefaultIcon' "") || fail "no DefaultIcon"
+    [ "$got" = "${folder_win}iconengines\\zt.ico" ] || fail "DefaultIcon '$got'"
+    grep -q '^ztFileRun=y' "$folder/Quorvel.qcf" && grep -q '^autoRun=y' "$folder/Quorvel.qcf" \
+        || fail "settings file: $(tr '\r\n' '  ' <"$folder/Quorvel.qcf")"
+    note "checked: Run value, association and settings written"
+
+    # What a double click does: the shell's open verb of the file's type.
+    wine start "$script_win" >/dev/null 2>&1
+    wait_clip 双击运行 30 || fail "opening the .zt file did not run it (clipboard '$got')"
+    alive "$resident" || fail "the file start ended the resident instance"
+    note "association: the shell runs a .zt file"
+
+    xdotool key space # 设置开机启动 off
+    sleep 0.5
+    xdotool key shift+Tab space # 关联zt文件 off
+    for ((i = 0; i < 40; i++)); do
+        ! reg_value "$run_key" Quorvel >/dev/null \
+            && [ "$(reg_value 'HKCR\ztfile\shell\open\command' "")" = 'notepad.exe "%1"' ] && break
+        sleep 0.25
+    done
+    ! got=$(reg_value "$run_key" Quorvel) || fail "the Run value stays: '$got'"
+    got=$(reg_value 'HKCR\ztfile\shell\open\command' "")
+    [ "$got" = 'notepad.exe "%1"' ] || fail "open command after dissociating '$got'"
+    [ "$(reg_value 'HKCR\.zt' "")" = ztfile ] || fail ".zt changed when dissociating"
+    [ "$(reg_value 'HKCR\ztfile\DefaultIcon' "")" = "${folder_win}iconengines\\zt.ico" ] \
+        || fail "DefaultIcon changed when dissociating"
+    grep -q '^ztFileRun=n' "$folder/Quorvel.qcf" && grep -q '^autoRun=n' "$folder/Quorvel.qcf" \
+        || fail "settings file: $(tr '\r\n' '  ' <"$folder/Quorvel.qcf")"
+    note "unchecked: Run value removed, Notepad opens scripts"
+
+    wine start "$script_win" >/dev/null 2>&1
+    for ((i = 0; i < 80; i++)); do
+        probe edit Notepad >"$run_dir/notepad.txt" 2>/dev/null && [ -s "$run_dir/notepad.txt" ] && break
+        sleep 0.25
+    done
+    [ "$(cat "$run_dir/notepad.txt")" = '复制->双击运行' ] \
+        || fail "after dissociating, Notepad shows '$(cat "$run_dir/notepad.txt")'"
+    note "dissociated: the shell opens a .zt file in Notepad"
+}
+
+# Mouse and keyboard commands: keybd_event, mouse_event and the cursor position reach the
+# foreground window of another program (the probe's input target, which logs the key and
+# button messages it gets) as the system delivers them.
+case_input() {
+    start_xvfb
+    run_dir=$(mktemp -d "$work/run.XXXXXX")
+    make_program_folder "$run_dir/prog"
+    local n=0 name script expected_log expected_clip log i
+    # name | script | messages at the target, ";" between them | clipboard afterwards ("-":
+    # not looked at)
+    while IFS='|' read -r name script expected_log expected_clip; do
+        [ -z "$name" ] && continue
+        n=$((n + 1))
+        fresh_session
+        log="$run_dir/target$n.log"
+        : >"$log"
+        wine "$probe" target 640 480 >>"$log" 2>/dev/null &
+        disown
+        for ((i = 0; i < 200; i++)); do
+            grep -q . "$log" && break
+            sleep 0.1
+        done
+        grep -qx ready "$log" || fail "$name: input target: $(cat "$log")"
+        write_gbk "$run_dir/case$n.zt" "$script"
+        start_quorvel "$run_dir/prog" "$(winpath "$run_dir/case$n.zt")"
+        wait_exit "$last_pid" 60 || fail "$name: the process did not end by itself"
+        sleep 0.5 # the last messages are logged
+        got=$(tail -n +2 "$log" | tr -d '\r' | paste -sd ';')
+        [ "$got" = "$expected_log" ] || fail "$name: the target got '$got', expected '$expected_log'"
+        if [ "$expected_clip" != - ]; then
+            got=$(probe clip) || got="<none>"
+            [ "$got" = "$expected_clip" ] || fail "$name: clipboard '$got', expected '$expected_clip'"
+        fi
+        note "$name: ok"
+    done <<'EOF'
+a key|键盘->a|down 65;up 65|-
+upper case is the same key|键盘->A|down 65;up 65|-
+keypad digit|键盘->1|down 97;up 97|-
+combination, released in written order|键盘->Ctrl+C|down 17;down 67;up 17;up 67|-
+repeated|键盘->Tab*3(10)|down 9;up 9;down 9;up 9;down 9;up 9|-
+held down and let go|按下->Shift\n键盘->b\n抬起->Shift|down 16;down 66;up 66;up 16|-
+paste through the clipboard|粘贴->粘贴的文字|down 17;down 86;up 17;up 86|粘贴的文字
+left click where the cursor is|鼠标->100,50\n鼠标->左键单击|ldown 100,50;lup 100,50|-
+double click|鼠标->200,60\n鼠标->左键双击|ldown 200,60;lup 200,60;ldbl 200,60;lup 200,60|-
+right click, full-width comma|鼠标->30，40\n鼠标->右键单击|rdown 30,40;rup 30,40|-
+relative move, button held|鼠标->100,100\n鼠标->20*-10\n鼠标->左键按下\n鼠标->左键提起|ldown 120,90;lup 120,90|-
+position read back|鼠标->321,123\n鼠标->(复制)||321,123
+EOF
+}
+
+# Chinese Windows: 存csv appends GBK bytes and CR LF; 查csv decodes a GBK file. The files are
+# read byte for byte here.
+case_csv_gbk() {
+    start_xvfb
+    run_dir=$(mktemp -d "$work/run.XXXXXX")
+    make_program_folder "$run_dir/prog"
+    local n=0 name prefill script expected_file expected_clip csv_unix csv rc
+    # name | CSV file before the run | script | CSV file after the run | clipboard afterwards
+    # ("-": not looked at); all UTF-8 here, GBK on disk. @CSV@ is the CSV file's path.
+    while IFS='|' read -r name prefill script expected_file expected_clip; do
+        [ -z "$name" ] && continue
+        n=$((n + 1))
+        mkdir -p "$run_dir/数据 $n"
+        csv_unix="$run_dir/数据 $n/表 $n.csv"
+        csv=$(winpath "$csv_unix")
+        csv=${csv//\\/\\\\} # kept through write_gbk's escapes
+        [ -z "$prefill" ] || write_gbk "$csv_unix" "$prefill"
+        write_gbk "$run_dir/case$n.zt" "${script//@CSV@/"$csv"}"
+        fresh_session
+        start_quorvel "$run_dir/prog" "$(winpath "$run_dir/case$n.zt")"
+        wait_exit "$last_pid" 60 || fail "$name: the process did not end by itself"
+        if [ -n "$expected_file" ]; then
+            [ -f "$csv_unix" ] || fail "$name: no CSV file written"
+            printf '%b' "$expected_file" | iconv -f UTF-8 -t GBK | cmp -s - "$csv_unix" \
+                || fail "$name: CSV bytes $(od -An -tx1 "$csv_unix" | tr -s ' \n' ' ')," \
+                    "expected GBK of '$expected_file'"
+        fi
+        if [ "$expected_clip" != - ]; then
+            got=$(probe clip)
+            rc=$?
+            [ $rc -eq 3 ] && got="<none>"
+            [ "$got" = "$expected_clip" ] || fail "$name: clipboard '$got', expected '$expected_clip'"
+        fi
+        note "$name: ok"
+    done <<'EOF'
+string variable||串1->甲,乙丙\n存csv->[@CSV@][串1]\n|甲,乙丙\r\n|-
+clipboard, appended||复制->中文,记录\n存csv->[@CSV@][复制]\n复制->第二行\n存csv->[@CSV@][复制]\n|中文,记录\r\n第二行\r\n|-
+existing file kept|旧,行\r\n|串2->新,行\n存csv->[@CSV@][串2]\n|旧,行\r\n新,行\r\n|-
+written and read back||串1->红,苹果,水果\n存csv->[@CSV@][串1]\n查csv->红[@CSV@](复制)\n|红,苹果,水果\r\n|苹果
+lookup in a GBK file|名称,数量\r\n甲乙,七十\r\n|复制->x\n查csv->甲乙[@CSV@]（复制）\n|名称,数量\r\n甲乙,七十\r\n|七十
+lookup into a variable|键,值一,值二\r\n|串5->前\n查csv->值一[@CSV@](串5)\n复制->[串5]\n||前值二
+EOF
+
+    # Without a file of its own 存csv appends to the record tool's file, whose path (GBK, with
+    # "/") only a resident start reads from the settings; this one runs its script at once.
+    fresh_session
+    local record="$run_dir/记录 目录/记录.csv"
+    mkdir -p "$run_dir/记录 目录"
+    mkdir -p "$run_dir/prog/ZtFiles"
+    write_gbk "$run_dir/prog/Quorvel.qcf" "executeAtOnce=y\r\nSaveToCsvFileSelect=Z:$record\r\n"
+    write_gbk "$run_dir/prog/ZtFiles/Quorvel.zt" '复制->记,录\n存csv->[复制]\n复制->完成\n'
+    start_quorvel "$run_dir/prog"
+    wait_clip 完成 60 || fail "record file of the settings: the script did not run (clipboard '$got')"
+    printf '记,录\r\n' | iconv -f UTF-8 -t GBK | cmp -s - "$record" \
+        || fail "record file of the settings: $(od -An -tx1 "$record" 2>&1 | tr -s ' \n' ' ')"
+    note "record file of the settings: ok"
+}
+
+# The release archive as a user gets it: exactly its files, a help text that the help button
+# shows in Notepad on a Chinese Windows as written, and the unpacked Quorvel.exe runs a script
+# file.
+case_release_zip() {
+    local zip=${QUORVEL_WIN_ZIP:-}
+    if [ -z "$zip" ]; then
+        zip=$(ls "$(dirname "$exe")"/Quorvel-*-win64.zip 2>/dev/null | head -n 1)
+    fi
+    if [ -z "$zip" ] || [ ! -f "$zip" ]; then
+        echo "SKIP: no release archive beside $exe (cmake --build build-win --target release_zip)"
+        exit 77
+    fi
+    local source=${QUORVEL_SOURCE_DIR:?}
+    command -v unzip >/dev/null || fail "unzip is missing (package unzip)"
+    start_xvfb
+    run_dir=$(mktemp -d "$work/run.XXXXXX")
+    local entries
+    entries=$(unzip -Z1 "$zip" | LC_ALL=C sort | tr '\n' ' ')
+    [ "$entries" = "BmpLibrary/ Quorvel.exe Quorvel.qcf QuorvelExplain.txt ZtFiles/ iconengines/ iconengines/zt.ico " ] \
+        || fail "the archive holds: $entries"
+    local folder="$run_dir/解压 后"
+    mkdir -p "$folder"
+    unzip -q "$zip" -d "$folder" || fail "unzip failed"
+    cmp -s "$folder/Quorvel.exe" "$exe" || fail "the archive's Quorvel.exe is not $exe (an archive from an older build?)"
+    [ -f "$folder/Quorvel.qcf" ] && [ ! -s "$folder/Quorvel.qcf" ] || fail "Quorvel.qcf is not an empty file"
+    cmp -s "$folder/iconengines/zt.ico" "$source/resources/icons/zt.ico" || fail "iconengines/zt.ico differs"
+    note "contents: ok"
+
+    # The help button (the first control after the tabs: Tab, Space) starts Notepad with the
+    # help text beside the program, in a folder whose name has a blank. Notepad's page must
+    # hold the repository's text (with CR LF line ends).
+    command -v xdotool >/dev/null || fail "xdotool is missing"
+    fresh_session
+    start_quorvel "$folder"
+    wait_windows "$title_main" 1 60 || fail "the unpacked program shows no window"
+    sleep 1
+    xdotool key Tab space
+    local i
+    for ((i = 0; i < 120; i++)); do
+        probe edit Notepad >"$run_dir/notepad.txt" 2>/dev/null && [ -s "$run_dir/notepad.txt" ] && break
+        sleep 0.25
+    done
+    [ -s "$run_dir/notepad.txt" ] || fail "the help button (使用说明) opened no Notepad page"
+    sed 's/$/\r/' "$source/resources/QuorvelExplain.txt" >"$run_dir/expected.txt"
+    cmp -s "$run_dir/notepad.txt" "$run_dir/expected.txt" \
+        || fail "Notepad (code page 936) shows the help text otherwise: $(head -c 120 "$run_dir/notepad.txt")"
+    note "help text in Notepad: ok"
+
+    fresh_session
+    write_gbk "$folder/ZtFiles/发布.zt" '复制->解压后运行\n'
+    start_quorvel "$folder" "$(winpath "$folder/ZtFiles/发布.zt")"
+    wait_exit "$last_pid" 60 || fail "the unpacked program did not end its file start"
+    local got
+    got=$(probe clip) || got="<none>"
+    [ "$got" = 解压后运行 ] || fail "unpacked file start: clipboard '$got'"
+    note "unpacked file start: ok"
 }
 
 # A plain start shows the main window, centred across and a third of the way down the screen
