@@ -49,9 +49,10 @@ private:
 
 void TestE2eInput::initTestCase()
 {
-    // No clipboard keeper: a paste must be served by the program itself.
+    // No clipboard keeper: a paste must be served by the program itself. The date test starts
+    // one for itself, so the tool must be there.
     QString why;
-    m_x = ProgramCopy::startSession(XvfbSession::Options(), {},
+    m_x = ProgramCopy::startSession(XvfbSession::Options(), {QStringLiteral("xclipboard")},
         {QStringLiteral(QUORVEL_BINARY), QStringLiteral(QUORVEL_TARGET_WINDOW)}, &why);
     QVERIFY2(m_x, qPrintable(why));
 }
