@@ -1,4 +1,5 @@
 #include "platform/win/win32system.h"
+#include "platform/win/win32calls.h"
 
 // This file speaks the ANSI API whatever the build defines.
 #undef UNICODE
@@ -16,18 +17,6 @@ namespace {
 
 // The program's narrow path buffers hold 1023 bytes and a terminating zero.
 constexpr std::size_t kPathBuffer = 1024;
-
-bool Found(const char *path)
-{
-    if (!path || !*path)
-        return false;
-    WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA(path, &data);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(h);
-    return true;
-}
 
 void EndCommand(HANDLE job, HANDLE process)
 {
@@ -119,14 +108,14 @@ void MakeDirectories(const char *path)
 
 int MoveFound(const char *source, const char *destination)
 {
-    if (!Found(source))
+    if (!FileFound(source))
         return 1;
     return destination && std::rename(source, destination) == 0 ? 0 : -1;
 }
 
 int CopyFound(const char *source, const char *destination)
 {
-    if (!Found(source))
+    if (!FileFound(source))
         return 1;
     return destination && CopyFileA(source, destination, FALSE) ? 0 : -1;
 }
