@@ -286,6 +286,22 @@ bool QInstructionThread::deliverResult(const ScriptLine &line, const QString &re
 // ---------------------------------------------------------------------------------------------
 // Blocks
 
+int QInstructionThread::closingBrace(int from) const
+{
+    const int size = listSize();
+    int depth = 1;
+    for (int k = from; k < size; ++k) {
+        const QString entry = entryAt(k);
+        if (entry == kBraceOpen)
+            ++depth;
+        else if (entry == kBraceClose)
+            --depth;
+        if (depth == 0)
+            return k;
+    }
+    return -1;
+}
+
 void QInstructionThread::applyBlockRule(bool condition)
 {
     if (condition)
@@ -294,41 +310,23 @@ void QInstructionThread::applyBlockRule(bool condition)
     const int size = listSize();
     if (st.index + 2 > size - 1 || entryAt(st.index + 1).trimmed() != kBraceOpen)
         return;
-    int depth = 1;
-    for (int k = st.index + 2; k < size; ++k) {
-        const QString entry = entryAt(k);
-        if (entry == kBraceOpen)
-            ++depth;
-        else if (entry == kBraceClose)
-            --depth;
-        if (depth == 0) {
-            if (k + 3 < size && entryAt(k + 1) == kElse && entryAt(k + 2) == kBraceOpen)
-                st.index = k + 2;
-            else
-                st.index = k;
-            return;
-        }
-    }
+    const int k = closingBrace(st.index + 2);
+    if (k < 0)
+        return;
+    if (k + 3 < size && entryAt(k + 1) == kElse && entryAt(k + 2) == kBraceOpen)
+        st.index = k + 2;
+    else
+        st.index = k;
 }
 
 void QInstructionThread::applyElseRule()
 {
     RunState &st = *m_run;
-    const int size = listSize();
-    if (st.index + 2 > size - 1)
+    if (st.index + 2 > listSize() - 1)
         return;
-    int depth = 1;
-    for (int k = st.index + 2; k < size; ++k) {
-        const QString entry = entryAt(k);
-        if (entry == kBraceOpen)
-            ++depth;
-        else if (entry == kBraceClose)
-            --depth;
-        if (depth == 0) {
-            st.index = k;
-            return;
-        }
-    }
+    const int k = closingBrace(st.index + 2);
+    if (k >= 0)
+        st.index = k;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -83,6 +83,8 @@ private:
     void showLineError(int index, QString text);
 
     void applyElseRule();
+    // Index of the "}" that closes a block whose body starts at `from`, or -1.
+    int closingBrace(int from) const;
 
     LineOutcome cmdRepeat(const ScriptLine &line);
     LineOutcome cmdStop(const ScriptLine &line);
