@@ -39,6 +39,24 @@ void placeCursorAndScroll(QTextEdit *edit, int position, int scroll)
     edit->verticalScrollBar()->setValue(scroll);
 }
 
+// Characters from … to - 1 of the editor's plain text (as toPlainText() gives them), without
+// reading the whole of it.
+QString plainSlice(QTextDocument *document, int from, int to)
+{
+    QString slice;
+    const int end = qMin(to, document->characterCount() - 1);
+    for (int i = qMax(0, from); i < end; ++i) {
+        QChar c = document->characterAt(i);
+        if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator || c.unicode() == 0xfdd0
+            || c.unicode() == 0xfdd1)
+            c = QLatin1Char('\n');
+        else if (c == QChar::Nbsp)
+            c = QLatin1Char(' ');
+        slice += c;
+    }
+    return slice;
+}
+
 QString editingHint(const QString &scriptName)
 {
     return QStringLiteral("<span style=\" color:#00aa00;\">") + scriptName.toHtmlEscaped()
@@ -70,10 +88,14 @@ void MainWindow::on_tEdt_ExecuteText_textChanged()
 {
     QTextEdit *edit = ui->tEdt_ExecuteText;
     EditorState &state = editorState();
+    // The change is read from the edited lines where it can be, so that a keystroke costs the
+    // same in a script of any size; otherwise from the whole plain text.
+    ScriptDisplay::Change change;
+    const bool byLines = state.display.pendingChange(edit, &change);
+    const QString plain = byLines ? QString() : edit->toPlainText();
     // The colours are a function of the plain text: the same text in the same colours means
     // the change was the program's own, or an input method's composition still going on.
-    const QString plain = edit->toPlainText();
-    const bool sameText = plain == state.history.text();
+    const bool sameText = byLines ? change.isEmpty() : plain == state.history.text();
     if (sameText && !state.display.isStale(edit))
         return;
 
@@ -82,7 +104,10 @@ void MainWindow::on_tEdt_ExecuteText_textChanged()
     const int scroll = edit->verticalScrollBar()->value();
     if (sameText) {
         // Only the colours were lost (the same text set again): nothing new to undo.
-        RenderScript(edit, plain);
+        if (byLines)
+            state.display.showPendingChange(edit);
+        else
+            RenderScript(edit, plain);
         placeCursorAndScroll(edit, position, scroll);
         unmuteChanges(edit, this);
         return;
@@ -91,14 +116,31 @@ void MainWindow::on_tEdt_ExecuteText_textChanged()
     if (!m_currentScriptPath.isEmpty() && QFileInfo::exists(m_currentScriptPath))
         ui->lb_ShowDisposingFile->setText(editingHint(ui->cmBox_LoadInstruction->currentText()));
 
-    QString text = plain;
-    if (editor::completesArrow(text, position)) {
-        text.insert(position, QLatin1String("->"));
-        position += 2;
+    if (byLines) {
+        const int from = qMax(0, position - 3);
+        const QString around = plainSlice(edit->document(), from, position + 2);
+        if (editor::completesArrow(around, position - from)) {
+            QTextCursor cursor(edit->document());
+            cursor.setPosition(position);
+            cursor.insertText(QStringLiteral("->"));
+            position += 2;
+            state.display.pendingChange(edit, &change);
+        }
+        state.display.showPendingChange(edit);
+        placeCursorAndScroll(edit, position, scroll);
+        if (!state.history.recordChange(
+                change.at, change.removed, change.inserted, position, scroll))
+            state.history.record(edit->toPlainText(), position, scroll);
+    } else {
+        QString text = plain;
+        if (editor::completesArrow(text, position)) {
+            text.insert(position, QLatin1String("->"));
+            position += 2;
+        }
+        RenderScript(edit, text);
+        placeCursorAndScroll(edit, position, scroll);
+        state.history.record(edit->toPlainText(), position, scroll);
     }
-    RenderScript(edit, text);
-    placeCursorAndScroll(edit, position, scroll);
-    state.history.record(edit->toPlainText(), position, scroll);
     unmuteChanges(edit, this);
 }
 

@@ -50,6 +50,30 @@ void EditHistory::record(const QString &text, int cursor, int scroll)
         dropOldest();
 }
 
+bool EditHistory::recordChange(
+    int at, const QString &removed, const QString &inserted, int cursor, int scroll)
+{
+    if (at < 0 || at > m_currentText.size() - removed.size()
+        || QStringView(m_currentText).mid(at, removed.size()) != removed)
+        return false;
+    if (m_current != count()) {
+        // After an undo the step leads from the newest state, not from the current one.
+        QString text = m_currentText;
+        text.replace(at, removed.size(), inserted);
+        record(text, cursor, scroll);
+        return true;
+    }
+    m_currentText.replace(at, removed.size(), inserted);
+    m_newestText.replace(at, removed.size(), inserted);
+    Step step {at, removed, inserted, cursor, scroll};
+    m_stepBytes += sizeOf(step);
+    m_steps.push_back(std::move(step));
+    m_current = count();
+    while (m_stepBytes > m_budget && !m_steps.empty())
+        dropOldest();
+    return true;
+}
+
 bool EditHistory::undo()
 {
     if (m_current <= 1)

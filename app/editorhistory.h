@@ -27,6 +27,11 @@ public:
     void reset(const QString &text, int cursor, int scroll);
     // Appends a new newest state and makes it current.
     void record(const QString &text, int cursor, int scroll);
+    // The same for the current text with removed at position at replaced by inserted, without
+    // comparing whole texts. false (and nothing recorded) when removed is not what the current
+    // text holds there.
+    bool recordChange(
+        int at, const QString &removed, const QString &inserted, int cursor, int scroll);
     // Moves one state back or forward; stays at the ends. true when current() changed.
     bool undo();
     bool redo();

@@ -1,10 +1,13 @@
-// Re-colouring a 40 KB script: the colouring alone, and a whole keystroke in the real editor
-// (change slot, colouring, putting the HTML back, cursor, scroll and the undo record).
+// The script editor at several script sizes: the colouring of a whole script, one typed
+// character in the middle of it as the real editor handles it (change slot, colouring, what the
+// editor shows, cursor, scroll and the undo record), and undo and redo of such a keystroke.
+// A keystroke that changes one line should cost the same at every size.
 #include "app/editorcolouring.h"
 #include "app/mainwindow.h"
 #include "fakeplatform.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QTemporaryDir>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -15,8 +18,8 @@
 
 namespace {
 
-// Every kind of line, repeated until the script holds 40960 bytes in UTF-8.
-QString script40k()
+// Every kind of line, repeated until the script holds up to the given number of UTF-8 bytes.
+QString scriptOfSize(int bytes)
 {
     const QString block = QStringLiteral("#define 登录 鼠标->100,200\n"
                                          "#insert /home/u/公共.zt\n"
@@ -48,38 +51,51 @@ QString script40k()
                                          "执行->3\n"
                                          "}\n"
                                          "截止->2025-01-01\n");
+    const int blockBytes = block.toUtf8().size();
     QString text;
-    while (text.toUtf8().size() + block.toUtf8().size() <= 40960)
+    for (int size = 0; size + blockBytes <= bytes; size += blockBytes)
         text += block;
     return text;
 }
 
-void BM_ColourScript40k(benchmark::State &state)
+void BM_ColourScript(benchmark::State &state)
 {
-    const QString text = script40k();
+    const QString text = scriptOfSize(int(state.range(0)));
     for (auto _ : state)
         benchmark::DoNotOptimize(editor::colouredDocument(text));
     state.counters["bytes"] = text.toUtf8().size();
 }
-BENCHMARK(BM_ColourScript40k)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ColourScript)->Arg(10240)->Arg(40960)->Arg(163840)->Unit(benchmark::kMillisecond);
 
-// One typed character in the middle of the script, as the editor handles it; with argument 1
-// including the events that follow it (layout and painting of the shown window).
-void BM_Keystroke40k(benchmark::State &state)
+// The real main window with a script of the given size in its editor.
+struct EditorWindow
 {
     QTemporaryDir dir;
     FakePlatform platform;
-    ProcessState process;
-    process.programFolder = dir.path() + QLatin1Char('/');
-    process.settingsPath = process.programFolder + QStringLiteral("Quorvel.qcf");
-    auto window = std::make_unique<MainWindow>(process, platform);
-    auto *edit = window->findChild<QTextEdit *>(QStringLiteral("tEdt_ExecuteText"));
-    edit->setPlainText(script40k());
-    QCoreApplication::processEvents();
-    const int middle = edit->document()->characterCount() / 2;
+    std::unique_ptr<MainWindow> window;
+    QTextEdit *edit = nullptr;
+
+    explicit EditorWindow(int bytes)
+    {
+        ProcessState process;
+        process.programFolder = dir.path() + QLatin1Char('/');
+        process.settingsPath = process.programFolder + QStringLiteral("Quorvel.qcf");
+        window = std::make_unique<MainWindow>(process, platform);
+        edit = window->findChild<QTextEdit *>(QStringLiteral("tEdt_ExecuteText"));
+        edit->setPlainText(scriptOfSize(bytes));
+        QCoreApplication::processEvents();
+    }
+};
+
+// One typed character in the middle of the script; with a second argument of 1 including the
+// events that follow it (layout and painting of the window).
+void BM_Keystroke(benchmark::State &state)
+{
+    EditorWindow w(int(state.range(0)));
+    const int middle = w.edit->document()->characterCount() / 2;
     bool insert = true;
     for (auto _ : state) {
-        QTextCursor cursor(edit->document());
+        QTextCursor cursor(w.edit->document());
         cursor.setPosition(middle);
         // Alternate typing and deleting, so the script keeps its size.
         if (insert) {
@@ -89,11 +105,35 @@ void BM_Keystroke40k(benchmark::State &state)
             cursor.removeSelectedText();
         }
         insert = !insert;
-        if (state.range(0))
+        if (state.range(1))
             QCoreApplication::processEvents(); // and the repaint that follows
     }
+    state.counters["bytes"] = w.edit->toPlainText().toUtf8().size();
 }
-BENCHMARK(BM_Keystroke40k)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Keystroke)
+    ->Args({10240, 0})
+    ->Args({40960, 0})
+    ->Args({163840, 0})
+    ->Args({10240, 1})
+    ->Args({40960, 1})
+    ->Args({163840, 1})
+    ->Unit(benchmark::kMillisecond);
+
+// Ctrl+Z and Ctrl+Y in turn after a character typed in the middle of the script.
+void BM_UndoRedo(benchmark::State &state)
+{
+    EditorWindow w(int(state.range(0)));
+    QTextCursor cursor(w.edit->document());
+    cursor.setPosition(w.edit->document()->characterCount() / 2);
+    cursor.insertText(QStringLiteral("x"));
+    bool undo = true;
+    for (auto _ : state) {
+        QKeyEvent press(QEvent::KeyPress, undo ? Qt::Key_Z : Qt::Key_Y, Qt::ControlModifier);
+        QApplication::sendEvent(w.edit, &press);
+        undo = !undo;
+    }
+}
+BENCHMARK(BM_UndoRedo)->Arg(10240)->Arg(40960)->Arg(163840)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

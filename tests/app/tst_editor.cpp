@@ -61,6 +61,53 @@ const QString kEveryKind = QStringLiteral(
     "        cmd->echo\n    }\n    else\n    {\n        已复制->x\n    }\n循环1->5\n}\n"
     "/* 块 执行->2\n键盘->Enter\n*/\n执行->3\n截止->2025-01-01\n_a // b_ 串1->x\r\nend /* open");
 
+// Replaces removed characters at position at of text by inserted, and tells the colouring so as
+// the editor's display does: the lines the edit touched, before and after it.
+QVector<int> edit(
+    editor::ScriptColouring &colouring, QString &text, int at, int removed, const QString &inserted)
+{
+    const int first = text.leftRef(at).count(QLatin1Char('\n'));
+    const int last = text.leftRef(at + removed).count(QLatin1Char('\n'));
+    text.replace(at, removed, inserted);
+    const int newLast = text.leftRef(at + inserted.size()).count(QLatin1Char('\n'));
+    const QStringList lines = text.split(QLatin1Char('\n')).mid(first, newLast - first + 1);
+    return colouring.replaceLines(first, last - first + 1, lines);
+}
+
+// What the colouring of the whole text shows, line by line.
+QVector<editor::DisplayLine> wholeText(const QString &text)
+{
+    return editor::displayLines(editor::colouredBody(text));
+}
+
+QVector<editor::DisplayLine> shownLines(const editor::ScriptColouring &colouring)
+{
+    QVector<editor::DisplayLine> lines;
+    for (int k = 0; k < colouring.lineCount(); ++k)
+        lines.append(colouring.displayLine(k));
+    return lines;
+}
+
+// Every character of a display with its colour and weight, a line to an entry, for messages.
+QStringList described(const QVector<editor::DisplayLine> &lines)
+{
+    QStringList out;
+    for (const editor::DisplayLine &line : lines) {
+        QString entry;
+        int at = 0;
+        for (const editor::StyledSpan &span : line.spans) {
+            entry += QStringLiteral("[%1 %2%3]")
+                         .arg(line.text.mid(at, span.length),
+                             span.style.coloured ? QColor(span.style.colour).name()
+                                                 : QStringLiteral("-"),
+                             span.style.bold ? QStringLiteral(" b") : QString());
+            at += span.length;
+        }
+        out << entry;
+    }
+    return out;
+}
+
 } // namespace
 
 class TestEditor : public QObject
@@ -174,7 +221,8 @@ private slots:
     }
 
     // After any edit, changing only the lines that differ must give the same document as
-    // building it anew.
+    // building it anew: for edits made in the editor and read from its changed lines, and for
+    // whole texts shown again (as undo does).
     void patchedDisplayEqualsAFreshOne()
     {
         QRandomGenerator random(8);
@@ -185,30 +233,309 @@ private slots:
         QTextEdit edit;
         ScriptDisplay display;
         display.show(&edit, kEveryKind);
+        QString shown = kEveryKind;
+        int readFromLines = 0;
         for (int round = 0; round < 300; ++round) {
-            QTextCursor cursor(edit.document());
             const int size = edit.document()->characterCount() - 1;
             const int at = random.bounded(size + 1);
-            cursor.setPosition(at);
-            if (random.bounded(3) == 0 && size > 0) {
-                cursor.setPosition(qMin(size, at + random.bounded(1, 30)), QTextCursor::KeepAnchor);
-                cursor.removeSelectedText();
+            const int removed = random.bounded(3) == 0 ? qMin(size - at, random.bounded(1, 30)) : 0;
+            const QString inserted
+                = removed > 0 ? QString() : pieces.at(random.bounded(pieces.size()));
+            if (round % 4 == 3) {
+                QString text = edit.toPlainText();
+                text.replace(at, removed, inserted);
+                display.show(&edit, text);
+                shown = text;
             } else {
-                cursor.insertText(pieces.at(random.bounded(pieces.size())));
+                QTextCursor cursor(edit.document());
+                cursor.setPosition(at);
+                cursor.setPosition(at + removed, QTextCursor::KeepAnchor);
+                cursor.insertText(inserted);
+                ScriptDisplay::Change change;
+                if (display.pendingChange(&edit, &change)) {
+                    // The change read from the lines leads from the text shown to the new one.
+                    QCOMPARE(shown.mid(change.at, change.removed.size()), change.removed);
+                    QCOMPARE(
+                        QString(shown).replace(change.at, change.removed.size(), change.inserted),
+                        edit.toPlainText());
+                    display.showPendingChange(&edit);
+                    ++readFromLines;
+                } else {
+                    display.show(&edit, edit.toPlainText()); // carriage returns shown before
+                }
+                shown = edit.toPlainText();
             }
-            const QString text = edit.toPlainText();
-            display.show(&edit, text);
 
             QTextEdit fresh;
             ScriptDisplay freshDisplay;
-            freshDisplay.show(&fresh, text);
-            QCOMPARE(edit.toPlainText(), text);
+            freshDisplay.show(&fresh, shown);
+            QCOMPARE(edit.toPlainText(), shown);
             QCOMPARE(edit.document()->blockCount(), fresh.document()->blockCount());
             QCOMPARE(styledCharacters(edit.document()), styledCharacters(fresh.document()));
             for (QTextBlock a = edit.document()->begin(), b = fresh.document()->begin();
                  a.isValid(); a = a.next(), b = b.next())
                 QVERIFY2(a.blockFormat() == b.blockFormat(), qPrintable(QString::number(round)));
         }
+        QVERIFY(readFromLines > 200);
+    }
+
+    // The colouring kept by lines must show after any edit what colouring the whole text anew
+    // shows: for edits that open or close a block comment, join a loop header to its brace,
+    // leave a tag open in a comment, or change nothing but one line.
+    void colouringByLinesEqualsTheWholeText_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("find"); // the edit is where this is first (empty: the end)
+        QTest::addColumn<int>("removed");
+        QTest::addColumn<QString>("inserted");
+        const QString lines = QStringLiteral("鼠标->1,1\n延时->5\n键盘->A\n变1->(变2)\n");
+        QTest::newRow("opening a block comment")
+            << lines << QStringLiteral("延时") << 0 << QStringLiteral("/*");
+        QTest::newRow("closing it again")
+            << QStringLiteral("鼠标->1,1\n/*延时->5\n键盘->A\n变1->(变2)\n")
+            << QStringLiteral("键盘") << 0 << QStringLiteral("*/");
+        QTest::newRow("removing a comment's start")
+            << QStringLiteral("a\n/* 鼠标->1\n*/ 键盘->B\n延时->1") << QStringLiteral("/*") << 1
+            << QString();
+        QTest::newRow("a line comment")
+            << lines << QStringLiteral("键盘") << 0 << QStringLiteral("//");
+        QTest::newRow("a closing that a line comment takes") << QStringLiteral(
+            "/* a\nb *x/ c\nd") << QStringLiteral("x") << 1 << QStringLiteral("/");
+        QTest::newRow("typing into a #define line")
+            << QStringLiteral("#define 登录 鼠标->100,200\n登录\n") << QStringLiteral(" 登录") << 0
+            << QStringLiteral("x");
+        QTest::newRow("a loop header meets its brace")
+            << QStringLiteral("循环1->3\n\n鼠标->1,1\n}\n") << QStringLiteral("\n鼠标") << 0
+            << QStringLiteral("{");
+        QTest::newRow("a loop header waits over lines")
+            << QStringLiteral("循环 a\nb\nc->2 d\ne\n{\nx") << QStringLiteral("b") << 1
+            << QStringLiteral("-");
+        QTest::newRow("changing a loop header that waits over lines") << QStringLiteral(
+            "循环1->3\nx\n{\n}") << QStringLiteral("3") << 1 << QStringLiteral("4");
+        QTest::newRow("a loop header loses its digit")
+            << QStringLiteral("循环1->3\n{\n鼠标->1\n循环1->3\n}") << QStringLiteral("3") << 1
+            << QString();
+        QTest::newRow("a header word after a bold deadline")
+            << QStringLiteral("循环 截止->5\n{\n}") << QStringLiteral("截止") << 0
+            << QStringLiteral(" ");
+        QTest::newRow("an address is no comment")
+            << QStringLiteral("打开->http\n鼠标->1,1") << QStringLiteral("\n") << 0
+            << QStringLiteral("://host//x");
+        QTest::newRow("a span left open in a comment runs on")
+            << QStringLiteral("a\n_b_\n鼠标->1\n延时->2") << QStringLiteral("b") << 0
+            << QStringLiteral("//");
+        QTest::newRow("a block comment inside a line comment")
+            << QStringLiteral("// a b\nc */d\n鼠标->1") << QStringLiteral("b") << 0
+            << QStringLiteral("/*");
+        QTest::newRow("a new line in a coloured word")
+            << lines << QStringLiteral("->1") << 0 << QStringLiteral("\n");
+        QTest::newRow("joining lines") << lines << QStringLiteral("\n延时") << 1 << QString();
+        QTest::newRow("carriage returns") << QStringLiteral("_a_\r\n/*\r\nb\r\n*/\r\nelse")
+                                          << QStringLiteral("b") << 0 << QStringLiteral("*/");
+        // Its last line ends the comment, right at the start: the end is not the line before's.
+        QTest::newRow("typing on the last line of an open comment")
+            << QStringLiteral("鼠标->1 /*\n") << QString() << 0 << QStringLiteral("x");
+        QTest::newRow("the first and last line")
+            << QStringLiteral("x") << QStringLiteral("x") << 1 << QStringLiteral("/*\n\n*/");
+    }
+
+    void colouringByLinesEqualsTheWholeText()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, find);
+        QFETCH(int, removed);
+        QFETCH(QString, inserted);
+        const int at = find.isEmpty() ? script.size() : script.indexOf(find);
+        QVERIFY(at >= 0);
+        editor::ScriptColouring colouring;
+        colouring.setText(script);
+        QCOMPARE(described(shownLines(colouring)), described(wholeText(script)));
+        QString text = script;
+        edit(colouring, text, at, removed, inserted);
+        QCOMPARE(colouring.text(), text);
+        QCOMPARE(described(shownLines(colouring)), described(wholeText(text)));
+        // And back.
+        edit(colouring, text, at, inserted.size(), script.mid(at, removed));
+        QCOMPARE(text, script);
+        QCOMPARE(described(shownLines(colouring)), described(wholeText(script)));
+    }
+
+    // Many random edits of text made of the pieces that tie lines together; after each one
+    // the lines must be those of the whole text, and those reported as changed must include
+    // every line that shows differently.
+    void colouringByLinesFollowsRandomEdits()
+    {
+        const QStringList pieces {QStringLiteral("循环1->2"), QStringLiteral("循环"),
+            QStringLiteral("->"), QStringLiteral("->3"), QStringLiteral("-"), QStringLiteral("{"),
+            QStringLiteral("}"), QStringLiteral("\n"), QStringLiteral("\n"), QStringLiteral("/*"),
+            QStringLiteral("*/"), QStringLiteral("//"), QStringLiteral(":"), QStringLiteral("_"),
+            QStringLiteral("x"), QStringLiteral(" "), QStringLiteral("鼠标->"),
+            QStringLiteral("截止->"), QStringLiteral("执行->2"), QStringLiteral("串1->"),
+            QStringLiteral("[变1]"), QStringLiteral("else"), QStringLiteral("#define"),
+            QStringLiteral("&"), QStringLiteral("<"), QStringLiteral("\r\n"), QStringLiteral("\t"),
+            QStringLiteral("9")};
+        QRandomGenerator random(11);
+        const auto randomText = [&](int count) {
+            QString text;
+            for (int i = 0; i < count; ++i)
+                text += pieces.at(random.bounded(pieces.size()));
+            return text;
+        };
+        for (int run = 0; run < 10; ++run) {
+            QString text = run == 0 ? kEveryKind : randomText(200);
+            editor::ScriptColouring colouring;
+            colouring.setText(text);
+            for (int round = 0; round < 150; ++round) {
+                const QVector<editor::DisplayLine> before = shownLines(colouring);
+                const int at = random.bounded(text.size() + 1);
+                const int removed
+                    = random.bounded(3) == 0 ? qMin(text.size() - at, random.bounded(1, 12)) : 0;
+                const QString inserted = randomText(random.bounded(removed > 0 ? 0 : 1, 4));
+                const int linesBefore = text.count(QLatin1Char('\n'));
+                const int first = text.leftRef(at).count(QLatin1Char('\n'));
+                const int lastBefore = text.leftRef(at + removed).count(QLatin1Char('\n'));
+                const QVector<int> changed = edit(colouring, text, at, removed, inserted);
+                const QVector<editor::DisplayLine> after = wholeText(text);
+                const QByteArray where
+                    = QStringLiteral("run %1 round %2: %3").arg(run).arg(round).arg(text).toUtf8();
+                QVERIFY2(shownLines(colouring) == after, where.constData());
+                // Lines outside the edit keep their place, shifted by the lines it added.
+                const int shift = text.count(QLatin1Char('\n')) - linesBefore;
+                for (int k = 0; k < after.size(); ++k) {
+                    const int old = k <= first ? k : k - shift;
+                    const bool edited = k >= first && k <= lastBefore + shift;
+                    if (!edited && old >= 0 && old < before.size()
+                        && !(before.at(old) == after.at(k)))
+                        QVERIFY2(changed.contains(k), where.constData());
+                }
+            }
+        }
+    }
+
+    // Keys typed into the editor leave it as the script loaded anew shows it, and undo and redo
+    // take every keystroke back and forth.
+    void typingShowsWhatALoadedScriptShows_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<bool>("asFile"); // shown as a loaded file (its carriage returns kept)
+        QTest::addColumn<QString>("find"); // the cursor goes where this is first (empty: the end)
+        QTest::addColumn<QString>("keys"); // typed; "\b" is Backspace, "\n" Enter
+        const QString lines = QStringLiteral("鼠标->1,1\n延时->5\n键盘->A\n变1->(变2)");
+        QTest::newRow("opening a block comment")
+            << lines << false << QStringLiteral("延时") << QStringLiteral("/*");
+        QTest::newRow("closing it again")
+            << QStringLiteral("鼠标->1,1\n/*延时->5\n键盘->A\n变1->(变2)") << false
+            << QStringLiteral("键盘") << QStringLiteral("*/");
+        QTest::newRow("deleting a comment's start")
+            << QStringLiteral("a\n/* 鼠标->1\n*/ 键盘->B") << false << QStringLiteral(" 鼠标")
+            << QStringLiteral("\b\b");
+        QTest::newRow("a line comment")
+            << lines << false << QStringLiteral("键盘") << QStringLiteral("//");
+        QTest::newRow("typing into a #define line")
+            << QStringLiteral("#define 登录 鼠标->100,200\n登录") << false
+            << QStringLiteral(" 登录 鼠标") << QStringLiteral("\be");
+        QTest::newRow("a loop header meets its brace")
+            << QStringLiteral("循环1->3\n\n鼠标->1,1\n}") << false << QStringLiteral("\n鼠标")
+            << QStringLiteral("{");
+        QTest::newRow("Enter and Backspace in a coloured word")
+            << lines << false << QStringLiteral("->1,1") << QStringLiteral("\n\b");
+        QTest::newRow("completion")
+            << QStringLiteral("a\n") << false << QString() << QStringLiteral("鼠标");
+        QTest::newRow("an address") << QStringLiteral("打开->\n延时->1") << false
+                                    << QStringLiteral("\n") << QStringLiteral("http://h//x");
+        QTest::newRow("a loaded file with carriage returns")
+            << QStringLiteral("鼠标->1,1\r\n/*延时\r\n*/键盘->A\r\n") << true
+            << QStringLiteral("键盘") << QStringLiteral("x\b");
+    }
+
+    void typingShowsWhatALoadedScriptShows()
+    {
+        QFETCH(QString, script);
+        QFETCH(bool, asFile);
+        QFETCH(QString, find);
+        QFETCH(QString, keys);
+        TestWindow w;
+        QTextEdit *editor = w.editor();
+        if (asFile) {
+            w.window->RenderScript(editor, script);
+            w.window->ResetUndoHistory();
+        } else {
+            editor->setPlainText(script);
+        }
+        const QString start = editor->toPlainText();
+        w.setCursor(find.isEmpty() ? start.size() : start.indexOf(find));
+        const auto checkShowsAsLoaded = [editor](const QString &what) {
+            QTextEdit loaded;
+            ScriptDisplay display;
+            display.show(&loaded, editor->toPlainText());
+            QVERIFY2(styledCharacters(editor->document()) == styledCharacters(loaded.document()),
+                qPrintable(what));
+            QCOMPARE(editor->document()->blockCount(), loaded.document()->blockCount());
+            for (QTextBlock a = editor->document()->begin(), b = loaded.document()->begin();
+                 a.isValid(); a = a.next(), b = b.next())
+                QVERIFY2(a.blockFormat() == b.blockFormat(), qPrintable(what));
+        };
+        for (const QChar key : keys) {
+            if (key == QLatin1Char('\b'))
+                w.key(Qt::Key_Backspace);
+            else if (key == QLatin1Char('\n'))
+                w.key(Qt::Key_Return);
+            else
+                w.type(QString(key));
+            checkShowsAsLoaded(QStringLiteral("after ") + key);
+        }
+        const QString end = editor->toPlainText();
+        for (int i = 0; i < keys.size(); ++i)
+            w.key(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(editor->toPlainText(), start);
+        checkShowsAsLoaded(QStringLiteral("undone"));
+        for (int i = 0; i < keys.size(); ++i)
+            w.key(Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(editor->toPlainText(), end);
+        checkShowsAsLoaded(QStringLiteral("redone"));
+    }
+
+    // A change recorded as the span it replaced makes the same history as the whole new text.
+    void historyOfSpansEqualsHistoryOfTexts()
+    {
+        EditHistory byText;
+        EditHistory bySpan;
+        QString text = QStringLiteral("延时->1\n鼠标->2,2");
+        byText.reset(text, 0, 0);
+        bySpan.reset(text, 0, 0);
+        QRandomGenerator random(5);
+        for (int i = 0; i < 400; ++i) {
+            const int action = random.bounded(6);
+            if (action == 0) {
+                QCOMPARE(bySpan.undo(), byText.undo());
+            } else if (action == 1) {
+                QCOMPARE(bySpan.redo(), byText.redo());
+            } else {
+                const QString current = byText.text();
+                const int at = random.bounded(current.size() + 1);
+                const int removed = qMin(current.size() - at, random.bounded(3));
+                const QString inserted = QString(random.bounded(3), QLatin1Char('x' + i % 3));
+                QVERIFY(bySpan.recordChange(at, current.mid(at, removed), inserted, at, i));
+                byText.record(QString(current).replace(at, removed, inserted), at, i);
+            }
+            QCOMPARE(bySpan.text(), byText.text());
+            QCOMPARE(bySpan.count(), byText.count());
+            QCOMPARE(bySpan.current(), byText.current());
+            QCOMPARE(bySpan.cursor(), byText.cursor());
+            QCOMPARE(bySpan.scroll(), byText.scroll());
+        }
+        // Every state comes back on the way down.
+        while (byText.undo()) {
+            QVERIFY(bySpan.undo());
+            QCOMPARE(bySpan.text(), byText.text());
+        }
+        QVERIFY(!bySpan.undo());
+        // A span that is not in the current text is refused and nothing is recorded.
+        const int count = bySpan.count();
+        QVERIFY(!bySpan.recordChange(0, QStringLiteral("no such text"), QString(), 0, 0));
+        QVERIFY(
+            !bySpan.recordChange(bySpan.text().size() + 1, QString(), QStringLiteral("x"), 0, 0));
+        QCOMPARE(bySpan.count(), count);
     }
 
     void sameTextSetAgainIsColouredAgain()
