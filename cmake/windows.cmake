@@ -4,7 +4,8 @@
 # No console window beside the program: the GUI subsystem, entered through WinMain.
 set_target_properties(Quorvel PROPERTIES WIN32_EXECUTABLE ON)
 
-# The icon that Explorer, the taskbar and the file association show for Quorvel.exe.
+# The icon that Explorer, the taskbar and the file association show for Quorvel.exe, and the
+# application manifest that declares the program DPI-aware.
 # The script names the icon relative to its own folder; with that folder on the include path
 # windres and rc.exe both find it.
 set(QUORVEL_RC_FILE ${CMAKE_SOURCE_DIR}/resources/quorvel.rc)
@@ -12,9 +13,18 @@ set(QUORVEL_APP_ICON ${CMAKE_SOURCE_DIR}/resources/icons/Quorvel_1.ico)
 set_source_files_properties(${QUORVEL_RC_FILE} PROPERTIES
     INCLUDE_DIRECTORIES ${CMAKE_SOURCE_DIR}/resources
     COMPILE_DEFINITIONS "QUORVEL_VERSION_MAJOR=${PROJECT_VERSION_MAJOR};QUORVEL_VERSION_MINOR=${PROJECT_VERSION_MINOR}")
-# The resource compiler does not report the icon as a dependency.
-set_property(SOURCE ${QUORVEL_RC_FILE} APPEND PROPERTY OBJECT_DEPENDS ${QUORVEL_APP_ICON})
+# The resource compiler does not report the files it embeds as dependencies.
+set(QUORVEL_MANIFEST ${CMAKE_SOURCE_DIR}/resources/quorvel.manifest)
+set_property(SOURCE ${QUORVEL_RC_FILE} APPEND PROPERTY OBJECT_DEPENDS
+             ${QUORVEL_APP_ICON} ${QUORVEL_MANIFEST})
 target_sources(Quorvel PRIVATE ${QUORVEL_RC_FILE})
+# MSVC's linker writes a manifest of its own and merges the given file into it; MinGW's has none,
+# so the resource script carries the file.
+if(MSVC)
+    target_sources(Quorvel PRIVATE ${QUORVEL_MANIFEST})
+else()
+    set_property(SOURCE ${QUORVEL_RC_FILE} APPEND PROPERTY COMPILE_DEFINITIONS QUORVEL_RC_MANIFEST)
+endif()
 
 # Sources are UTF-8; MSVC would otherwise read them in the system's code page. Public, so
 # everything that links the core (the executable, tests) gets it too.
@@ -91,3 +101,25 @@ add_custom_command(OUTPUT ${QUORVEL_RELEASE_ZIP}
     COMMENT "Packing ${QUORVEL_RELEASE_ZIP}"
     VERBATIM)
 add_custom_target(release_zip DEPENDS ${QUORVEL_RELEASE_ZIP})
+
+# Qt's own Chinese texts for standard dialogs and buttons go inside the executable, so the one
+# Quorvel.exe has them. Taken from the target Qt's translations folder, else from the build
+# machine's (Debian's qttranslations5-l10n has the same Qt 5.15 texts).
+get_target_property(_quorvel_qmake Qt5::qmake IMPORTED_LOCATION)
+execute_process(COMMAND ${_quorvel_qmake} -query QT_INSTALL_TRANSLATIONS
+                OUTPUT_VARIABLE _quorvel_qt_translations OUTPUT_STRIP_TRAILING_WHITESPACE
+                ERROR_QUIET)
+# Both are folders of the build machine: a cross toolchain's find root must not be put in front.
+find_file(QUORVEL_QT_TRANSLATION qtbase_zh_CN.qm
+          PATHS ${_quorvel_qt_translations} /usr/share/qt5/translations
+          NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(QUORVEL_QT_TRANSLATION)
+    set(_quorvel_translation_qrc ${CMAKE_BINARY_DIR}/qt_translations.qrc)
+    file(WRITE ${_quorvel_translation_qrc}
+         "<RCC><qresource prefix=\"/translations\">"
+         "<file alias=\"qtbase_zh_CN.qm\">${QUORVEL_QT_TRANSLATION}</file>"
+         "</qresource></RCC>\n")
+    target_sources(Quorvel PRIVATE ${_quorvel_translation_qrc})
+else()
+    message(WARNING "qtbase_zh_CN.qm not found: Quorvel.exe's standard dialogs stay English")
+endif()

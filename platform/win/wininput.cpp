@@ -1,9 +1,9 @@
 // Win32 synthetic input: keys and buttons through keybd_event and mouse_event, the pointer
-// through the toolkit's cursor.
+// through GetCursorPos and SetCursorPos. Not the toolkit's cursor: with a scaled display its
+// positions are in scaled units, and scripts speak in the screen's pixels.
 #include "platform/win/win32input.h"
+#include "platform/win/win32screen.h"
 #include "platform/win/winplatform.h"
-
-#include <QCursor>
 
 void WinPlatform::keyDown(int virtualKey)
 {
@@ -24,10 +24,12 @@ void WinPlatform::mouseButton(MouseButtonEvent event)
 
 QPoint WinPlatform::cursorPosition()
 {
-    return QCursor::pos();
+    int x = 0, y = 0;
+    win32::CursorPosition(&x, &y);
+    return QPoint(x, y);
 }
 
 void WinPlatform::setCursorPosition(const QPoint &position)
 {
-    QCursor::setPos(position);
+    win32::SetCursorPosition(position.x(), position.y());
 }

@@ -2,6 +2,8 @@
 #include "platform/win/winplatform.h"
 #include "platform/win/win32calls.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QProcess>
 
 namespace {
@@ -51,14 +53,26 @@ QSize WinPlatform::screenSize()
     return QSize(win32::ScreenWidth(), win32::ScreenHeight());
 }
 
-void WinPlatform::openTextFile(const QString &path)
+void WinPlatform::openTextFile(const QString &path, std::function<void()> onFailure)
 {
     // The command line is "notepad.exe " and the path as it stands, unquoted: Notepad takes
     // the rest of its command line as one file name, blanks included.
     QProcess notepad;
     notepad.setProgram(QStringLiteral("notepad.exe"));
     notepad.setNativeArguments(path);
-    notepad.startDetached();
+    if (!notepad.startDetached() && onFailure)
+        onFailure();
+}
+
+void setClipboardText(const QString &text)
+{
+    // Emptied, the Windows clipboard holds no text at all, as EmptyClipboard leaves it; no
+    // keeper there holds on to the old text.
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (text.isEmpty())
+        clipboard->clear(QClipboard::Clipboard);
+    else
+        clipboard->setText(text, QClipboard::Clipboard);
 }
 
 Platform &systemPlatform()
@@ -69,7 +83,15 @@ Platform &systemPlatform()
 
 void prepareGuiEnvironment()
 {
-    // Nothing to settle: the windows platform plugin loads no renderer for widgets.
+    // A scaled display (125 %, 150 %) scales the whole window, not only its fonts, so no group
+    // of the builder is cut or scrolls. The factor stays as Windows gives it: 150 % rounded to
+    // 200 % would not fit a 1920 x 1080 screen. The window then works in scaled units; the
+    // pointer, the screen size and captures do not, they go through Win32 in physical pixels
+    // (the manifest makes the process DPI-aware before this runs).
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
 }
 
 void initLocalEncoding()

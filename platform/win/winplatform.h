@@ -15,7 +15,9 @@ public:
     void refreshNotificationArea() override;
     bool fileExists(const QString &path) override;
     QSize screenSize() override;
-    void openTextFile(const QString &path) override;
+    // The screen in physical pixels, through GDI (winscreen.cpp).
+    QImage captureScreen() override;
+    void openTextFile(const QString &path, std::function<void()> onFailure) override;
 
     // --- synthetic input ---
     void keyDown(int virtualKey) override;

@@ -21,12 +21,38 @@
  *   wineprobe tray WIDTH HEIGHT        a stand-in tray (Shell_TrayWnd > TrayNotifyWnd > SysPager
  *                                      > ToolbarWindow32); prints "ready", then one line
  *                                      "sweep COUNT FIRSTX,Y LASTX,Y" per burst of mouse moves
+ *   wineprobe screen                   "DPI WIDTH HEIGHT L T R B": the system's DPI, the screen's
+ *                                      size and its work area (the part the taskbar leaves)
+ *   wineprobe frame TITLE              "L T R B CL CT CR CB AWARE": the window's outer rectangle,
+ *                                      its client area on the screen, and whether the window is
+ *                                      per-monitor DPI-aware (1) or not (0)
+ *   wineprobe icon DATA FILE           compares window icons with the icon file at the same
+ *                                      sizes. DATA is a text file of the numbers of an X window's
+ *                                      _NET_WM_ICON (WIDTH, HEIGHT, then ARGB pixels, for every
+ *                                      image), which Wine fills from the window's icon: an
+ *                                      icon handle of another process cannot be read here.
+ *                                      Prints "WxH OPAQUE DIFFERENT" per image (pixels that
+ *                                      show, pixels unlike the file's); exit 1 when there is no
+ *                                      image, or one shows nothing or differs
+ *   wineprobe pattern X Y W H FILE     a topmost borderless window at X,Y (W x H) that shows a
+ *                                      fixed pattern, which FILE (a 24-bit .bmp) receives as
+ *                                      well; prints "ready", then runs until it is ended
+ *   wineprobe samebmp FILE1 FILE2      compares two bitmaps pixel by pixel (colour only); exit 1
+ *                                      with the first difference when they differ
+ *   wineprobe copy TITLE               brings the window to the front, presses Ctrl+C as a user
+ *                                      would and prints the text that then is on the clipboard
+ *
+ * The probe is per-monitor DPI-aware: all positions and sizes are the screen's pixels, also when
+ * the system's DPI is not 96.
  */
 #define UNICODE
 #define _UNICODE
+#define WINVER 0x0A00
+#define _WIN32_WINNT 0x0A00
 #include <windows.h>
 /* Needs windows.h first. */
 #include <shellapi.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
@@ -312,8 +338,349 @@ static int tray(int width, int height)
     return 0;
 }
 
+/* Another program's notification icon: Wine's desktop shows its taskbar (and takes the taskbar's
+ * height from the work area) once the first icon is there. */
+static int notify(void)
+{
+    HWND hwnd = makeWindow(L"QuorvelNotifyOwner", DefWindowProcW, NULL, WS_EX_TOOLWINDOW, 1, 1);
+    NOTIFYICONDATAW data;
+    memset(&data, 0, sizeof data);
+    data.cbSize = sizeof data;
+    data.hWnd = hwnd;
+    data.uID = 1;
+    data.uFlags = NIF_ICON | NIF_TIP;
+    data.hIcon = LoadIcon(NULL, IDI_APPLICATION);
+    wcscpy(data.szTip, L"another program");
+    if (!hwnd || !Shell_NotifyIconW(NIM_ADD, &data))
+        return 2;
+    outLine("ready");
+    MSG msg;
+    while (GetMessageW(&msg, NULL, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
+
+static int screen(void)
+{
+    RECT work;
+    char line[128];
+    HDC dc = GetDC(NULL);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(NULL, dc);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    wsprintfA(line, "%d %d %d %ld %ld %ld %ld", dpi, GetSystemMetrics(SM_CXSCREEN),
+        GetSystemMetrics(SM_CYSCREEN), work.left, work.top, work.right, work.bottom);
+    outLine(line);
+    return 0;
+}
+
+static int frame(const wchar_t *title)
+{
+    HWND hwnd = findVisible(title);
+    RECT outer, client;
+    POINT origin = {0, 0};
+    char line[160];
+    if (!hwnd || !GetWindowRect(hwnd, &outer) || !GetClientRect(hwnd, &client)
+        || !ClientToScreen(hwnd, &origin))
+        return 1;
+    const int aware = AreDpiAwarenessContextsEqual(
+        GetWindowDpiAwarenessContext(hwnd), DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);
+    wsprintfA(line, "%ld %ld %ld %ld %ld %ld %ld %ld %d", outer.left, outer.top, outer.right,
+        outer.bottom, origin.x, origin.y, origin.x + client.right, origin.y + client.bottom, aware);
+    outLine(line);
+    return 0;
+}
+
+/* An icon's pixels as 32-bit BGRA, top-down; alpha from the mask when the colour bitmap has
+ * none. NULL when the icon cannot be read. */
+static DWORD *iconPixels(HICON icon, int *width, int *height)
+{
+    ICONINFO info;
+    BITMAP bm;
+    if (!icon || !GetIconInfo(icon, &info))
+        return NULL;
+    DWORD *pixels = NULL;
+    if (info.hbmColor && GetObjectW(info.hbmColor, sizeof bm, &bm)) {
+        const int w = bm.bmWidth, h = bm.bmHeight;
+        BITMAPINFO bi;
+        memset(&bi, 0, sizeof bi);
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = w;
+        bi.bmiHeader.biHeight = -h;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        bi.bmiHeader.biCompression = BI_RGB;
+        pixels = calloc((size_t)w * h, sizeof *pixels);
+        DWORD *mask = calloc((size_t)w * h, sizeof *mask);
+        HDC dc = GetDC(NULL);
+        GetDIBits(dc, info.hbmColor, 0, h, pixels, &bi, DIB_RGB_COLORS);
+        GetDIBits(dc, info.hbmMask, 0, h, mask, &bi, DIB_RGB_COLORS);
+        ReleaseDC(NULL, dc);
+        int alpha = 0;
+        for (int i = 0; i < w * h; ++i)
+            alpha |= pixels[i] >> 24 != 0;
+        for (int i = 0; i < w * h; ++i) {
+            if (!alpha) /* the mask says which pixels show: black ones */
+                pixels[i] = (pixels[i] & 0xffffff) | ((mask[i] & 0xffffff) ? 0 : 0xff000000u);
+            else if (!(pixels[i] >> 24))
+                pixels[i] = 0; /* a transparent pixel has no colour to compare */
+        }
+        free(mask);
+        *width = w;
+        *height = h;
+    }
+    if (info.hbmColor)
+        DeleteObject(info.hbmColor);
+    if (info.hbmMask)
+        DeleteObject(info.hbmMask);
+    return pixels;
+}
+
+/* Compares two ARGB pixels as they show: colours weighted by their alpha, so a faint edge
+ * pixel's colour counts as little as it shows. */
+static int pixelsDiffer(DWORD a, DWORD b, int tolerance)
+{
+    const int alphaA = (int)(a >> 24), alphaB = (int)(b >> 24);
+    if (alphaA - alphaB > tolerance || alphaB - alphaA > tolerance)
+        return 1;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int d = ((int)((a >> shift) & 0xff) * alphaA - (int)((b >> shift) & 0xff) * alphaB) / 255;
+        if (d > tolerance || d < -tolerance)
+            return 1;
+    }
+    return 0;
+}
+
+static int icon(const wchar_t *data, const wchar_t *file)
+{
+    FILE *f = _wfopen(data, L"r");
+    if (!f)
+        return 2;
+    int images = 0, rc = 0;
+    unsigned long w, h;
+    while (fscanf(f, " %lu ,", &w) == 1 && fscanf(f, " %lu ,", &h) == 1) {
+        if (w == 0 || h == 0 || w > 256 || h > 256) {
+            rc = 2;
+            break;
+        }
+        ++images;
+        int fw = 0, fh = 0, opaque = 0, different = 0;
+        HICON reference = LoadImageW(NULL, file, IMAGE_ICON, (int)w, (int)h, LR_LOADFROMFILE);
+        DWORD *want = iconPixels(reference, &fw, &fh);
+        for (unsigned long i = 0; i < w * h; ++i) {
+            unsigned long argb = 0;
+            if (fscanf(f, " %lu ,", &argb) != 1) {
+                rc = 2;
+                break;
+            }
+            /* A pixel that does not show has no colour to compare. */
+            const DWORD got = (argb >> 24) ? (DWORD)argb : 0;
+            opaque += got != 0;
+            /* The toolkit's icon went through premultiplied alpha: a few steps of rounding. */
+            different += !want || fw != (int)w || fh != (int)h || pixelsDiffer(got, want[i], 8);
+        }
+        char line[96];
+        wsprintfA(line, "%lux%lu %d %d", w, h, opaque, different);
+        outLine(line);
+        if (opaque == 0 || different > 0)
+            rc = rc ? rc : 1;
+        free(want);
+        if (reference)
+            DestroyIcon(reference);
+    }
+    fclose(f);
+    if (images == 0) {
+        outLine("no icon");
+        return 1;
+    }
+    return rc;
+}
+
+/* The pattern: every pixel different from its neighbours, no large single-colour areas, so a
+ * search finds it at one place only and a shifted or scaled copy does not pass for it. */
+static COLORREF patternColour(int x, int y)
+{
+    const unsigned v = (unsigned)(x * 73856093) ^ (unsigned)(y * 19349663) ^ 0x5bd1e995u;
+    const unsigned m = v * 2654435761u;
+    return RGB((m >> 8) & 0xff, (m >> 16) & 0xff, (m >> 24) & 0xff);
+}
+
+static int patternWidth, patternHeight;
+
+static LRESULT CALLBACK patternProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_PAINT) {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        for (int y = 0; y < patternHeight; ++y)
+            for (int x = 0; x < patternWidth; ++x)
+                SetPixel(dc, x, y, patternColour(x, y));
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+static int writePatternFile(const wchar_t *file, int w, int h)
+{
+    const int stride = (w * 3 + 3) & ~3;
+    BITMAPFILEHEADER fh;
+    BITMAPINFOHEADER ih;
+    memset(&fh, 0, sizeof fh);
+    memset(&ih, 0, sizeof ih);
+    fh.bfType = 0x4d42;
+    fh.bfOffBits = sizeof fh + sizeof ih;
+    fh.bfSize = fh.bfOffBits + (DWORD)(stride * h);
+    ih.biSize = sizeof ih;
+    ih.biWidth = w;
+    ih.biHeight = h; /* bottom-up */
+    ih.biPlanes = 1;
+    ih.biBitCount = 24;
+    ih.biCompression = BI_RGB;
+    ih.biSizeImage = (DWORD)(stride * h);
+    unsigned char *bits = calloc((size_t)stride * h, 1);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const COLORREF c = patternColour(x, y);
+            unsigned char *p = bits + (size_t)(h - 1 - y) * stride + x * 3;
+            p[0] = GetBValue(c);
+            p[1] = GetGValue(c);
+            p[2] = GetRValue(c);
+        }
+    FILE *f = _wfopen(file, L"wb");
+    int ok = f && fwrite(&fh, sizeof fh, 1, f) == 1 && fwrite(&ih, sizeof ih, 1, f) == 1
+        && fwrite(bits, (size_t)stride * h, 1, f) == 1;
+    if (f)
+        ok = fclose(f) == 0 && ok;
+    free(bits);
+    return ok;
+}
+
+static int pattern(int x, int y, int w, int h, const wchar_t *file)
+{
+    if (!writePatternFile(file, w, h))
+        return 2;
+    patternWidth = w;
+    patternHeight = h;
+    HWND hwnd = makeWindow(L"QuorvelPattern", patternProc, NULL, WS_EX_TOPMOST | WS_EX_TOOLWINDOW,
+        w, h);
+    if (!hwnd)
+        return 2;
+    SetWindowPos(hwnd, HWND_TOPMOST, x, y, w, h, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    UpdateWindow(hwnd);
+    outLine("ready");
+    MSG msg;
+    while (GetMessageW(&msg, NULL, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
+
+/* A bitmap file's colours as 0xRRGGBB, top-down; NULL when it cannot be loaded. */
+static DWORD *bitmapPixels(const wchar_t *file, int *width, int *height)
+{
+    HBITMAP bitmap = LoadImageW(NULL, file, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
+    BITMAP bm;
+    if (!bitmap || !GetObjectW(bitmap, sizeof bm, &bm)) {
+        if (bitmap)
+            DeleteObject(bitmap);
+        return NULL;
+    }
+    BITMAPINFO bi;
+    memset(&bi, 0, sizeof bi);
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = bm.bmWidth;
+    bi.bmiHeader.biHeight = -bm.bmHeight;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    DWORD *pixels = calloc((size_t)bm.bmWidth * bm.bmHeight, sizeof *pixels);
+    HDC dc = GetDC(NULL);
+    GetDIBits(dc, bitmap, 0, bm.bmHeight, pixels, &bi, DIB_RGB_COLORS);
+    ReleaseDC(NULL, dc);
+    DeleteObject(bitmap);
+    for (int i = 0; i < bm.bmWidth * bm.bmHeight; ++i)
+        pixels[i] &= 0xffffff;
+    *width = bm.bmWidth;
+    *height = bm.bmHeight;
+    return pixels;
+}
+
+static int sameBitmap(const wchar_t *first, const wchar_t *second)
+{
+    int w1 = 0, h1 = 0, w2 = 0, h2 = 0, rc = 0;
+    char line[160];
+    DWORD *a = bitmapPixels(first, &w1, &h1);
+    DWORD *b = bitmapPixels(second, &w2, &h2);
+    if (!a || !b) {
+        outLine(a ? "the second bitmap cannot be read" : "the first bitmap cannot be read");
+        rc = 2;
+    } else if (w1 != w2 || h1 != h2) {
+        wsprintfA(line, "sizes differ: %dx%d and %dx%d", w1, h1, w2, h2);
+        outLine(line);
+        rc = 1;
+    } else {
+        for (int i = 0; i < w1 * h1; ++i) {
+            if (a[i] != b[i]) {
+                wsprintfA(line, "pixel %d,%d: %06lx and %06lx", i % w1, i / w1, a[i], b[i]);
+                outLine(line);
+                rc = 1;
+                break;
+            }
+        }
+    }
+    free(a);
+    free(b);
+    return rc;
+}
+
+static void key(BYTE vk, DWORD flags)
+{
+    keybd_event(vk, (BYTE)MapVirtualKeyW(vk, MAPVK_VK_TO_VSC), flags, 0);
+}
+
+static int copyText(const wchar_t *title)
+{
+    HWND hwnd = findVisible(title);
+    if (!hwnd)
+        return 1;
+    setClip(L"");
+    SetForegroundWindow(hwnd);
+    for (int i = 0; i < 40 && GetForegroundWindow() != hwnd; ++i)
+        Sleep(50);
+    if (GetForegroundWindow() != hwnd) {
+        outLine("the window does not come to the front");
+        return 2;
+    }
+    Sleep(200);
+    key(VK_CONTROL, 0);
+    key('C', 0);
+    key('C', KEYEVENTF_KEYUP);
+    key(VK_CONTROL, KEYEVENTF_KEYUP);
+    /* The window sets the clipboard when it has handled the keys. */
+    for (int i = 0; i < 100; ++i) {
+        Sleep(50);
+        if (!OpenClipboard(NULL))
+            continue;
+        HANDLE data = GetClipboardData(CF_UNICODETEXT);
+        const wchar_t *text = data ? GlobalLock(data) : NULL;
+        const int filled = text && text[0];
+        if (text)
+            GlobalUnlock(data);
+        CloseClipboard();
+        if (filled)
+            return clip();
+    }
+    return 3;
+}
+
 int main(void)
 {
+    /* Positions in the screen's pixels whatever the system's DPI. */
+    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);
     int argc = 0;
     wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argc >= 2 && wcscmp(argv[1], L"acp") == 0)
@@ -343,7 +710,22 @@ int main(void)
         return target(_wtoi(argv[2]), _wtoi(argv[3]));
     if (argc >= 4 && wcscmp(argv[1], L"tray") == 0)
         return tray(_wtoi(argv[2]), _wtoi(argv[3]));
+    if (argc >= 2 && wcscmp(argv[1], L"screen") == 0)
+        return screen();
+    if (argc >= 2 && wcscmp(argv[1], L"notify") == 0)
+        return notify();
+    if (argc >= 3 && wcscmp(argv[1], L"frame") == 0)
+        return frame(argv[2]);
+    if (argc >= 4 && wcscmp(argv[1], L"icon") == 0)
+        return icon(argv[2], argv[3]);
+    if (argc >= 7 && wcscmp(argv[1], L"pattern") == 0)
+        return pattern(_wtoi(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]), argv[6]);
+    if (argc >= 4 && wcscmp(argv[1], L"samebmp") == 0)
+        return sameBitmap(argv[2], argv[3]);
+    if (argc >= 3 && wcscmp(argv[1], L"copy") == 0)
+        return copyText(argv[2]);
     outLine("usage: wineprobe acp | clip | setclip TEXT | windows | wait TITLE MS | close TITLE"
-            " | place TITLE | edit CLASS | idle | target W H | tray W H");
+            " | place TITLE | edit CLASS | idle | target W H | tray W H | screen | frame TITLE"
+            " | icon DATA FILE | pattern X Y W H FILE | samebmp FILE1 FILE2 | copy TITLE");
     return 64;
 }

@@ -5,12 +5,14 @@
 #
 #   winetest.sh CASE     CASE: setup filestart_clipboard filestart_notice single_instance
 #                              gbk_script csv_gbk files processes input hotkeys registry
-#                              startup release_zip
+#                              startup release_zip window_icon notice_texts
+#   winetest.sh dpi DPI  display scaling at 96 or 144 DPI (in a prefix of its own)
 #
 # Environment (set by CTest): QUORVEL_WIN_EXE, WINEPROBE_EXE, WINETEST_DIR (a build folder
 # that holds the shared Wine prefix, the Chinese locale, a private home and the run folders),
-# QUORVEL_SOURCE_DIR, and QUORVEL_WIN_ZIP (the release archive; by default the one beside
-# Quorvel.exe). A case whose subject is missing exits with 77, which CTest reports as skipped.
+# QUORVEL_SOURCE_DIR, QUORVEL_WIN_ZIP (the release archive; by default the one beside
+# Quorvel.exe) and WINETEST_SHOTS (a folder for screenshots). A case whose subject is missing
+# exits with 77, which CTest reports as skipped.
 #
 # Wine runs with a Chinese locale: it takes the ANSI code page from the language of LC_CTYPE
 # (zh_CN gives 936, GBK) while the Unix side stays UTF-8. Scripts are GBK files, as on a
@@ -801,4 +803,180 @@ case_startup() {
     fi
 }
 
-"case_$case_name"
+# The main window's icon, the idle frame ":/images/Quorvel_2.ico" of the compiled-in resources.
+# Wine hands a window's icon to X as _NET_WM_ICON (an icon handle of another process cannot be
+# read on the Windows side); without the resources the window would show the executable's own
+# icon (Quorvel_1.ico), which the comparison tells apart.
+case_window_icon() {
+    command -v xprop >/dev/null || fail "xprop is missing (package x11-utils)"
+    command -v xdotool >/dev/null || fail "xdotool is missing"
+    start_xvfb
+    run_dir=$(mktemp -d "$work/run.XXXXXX")
+    make_program_folder "$run_dir/prog"
+    fresh_session
+    start_quorvel "$run_dir/prog"
+    wait_windows "$title_main" 1 60 || fail "no main window"
+    local window data="$run_dir/icon.txt" i
+    for ((i = 0; i < 40; i++)); do
+        for window in $(xdotool search --name "^${title_main//./\\.}\$" 2>/dev/null); do
+            xprop -id "$window" -notype -f _NET_WM_ICON 32c '=$0+\n' _NET_WM_ICON 2>/dev/null \
+                | sed -n 's/^_NET_WM_ICON=//p' >"$data"
+            [ -s "$data" ] && break 2
+        done
+        sleep 0.25
+    done
+    [ -s "$data" ] || fail "the main window has no icon"
+    local icons=${QUORVEL_SOURCE_DIR:?}/resources/icons out
+    out=$(probe icon "$(winpath "$data")" "$(winpath "$icons/Quorvel_2.ico")") \
+        || fail "the window's icon is not Quorvel_2.ico (per image: size, pixels that show," \
+            "pixels unlike the file's): $(echo $out | tr -d '\r')"
+    note "the window's icon is Quorvel_2.ico: $(echo $out | tr -d '\r')"
+}
+
+# Qt's standard dialogs speak Chinese: the "注意：" box of a file start that ends with an error has
+# one button, "是(&Y)" (Qt's own English "&Yes" without the embedded translation). Qt draws its
+# buttons itself, so no window text holds them; Ctrl+C in the box copies title, message and
+# button texts, as Windows' own message boxes do.
+case_notice_texts() {
+    start_xvfb
+    run_dir=$(mktemp -d "$work/run.XXXXXX")
+    make_program_folder "$run_dir/prog"
+    fresh_session
+    write_gbk "$run_dir/error.zt" '复制->之前\n未知命令->1\n'
+    start_quorvel "$run_dir/prog" "$(winpath "$run_dir/error.zt")"
+    local pid=$last_pid text
+    probe wait "$title_notice" 60000 || fail "no \"$title_notice\" box"
+    text=$(probe copy "$title_notice") || fail "Ctrl+C in the box copied nothing: $text"
+    text=$(printf '%s' "$text" | tr -d '\r')
+    # Separator, title, separator, message, separator, buttons, separator.
+    local separator=--------------------------- title message buttons
+    title=$(printf '%s\n' "$text" | sed -n 2p)
+    message=$(printf '%s\n' "$text" | sed -n 4p)
+    buttons=$(printf '%s\n' "$text" | sed -n 6p | sed 's/ *$//')
+    [ "$(printf '%s\n' "$text" | sed -n '1p;3p;5p;7p' | sort -u)" = "$separator" ] \
+        || fail "the copied text is not title, message and buttons: $text"
+    [ "$title" = "$title_notice" ] || fail "box title '$title'"
+    [[ "$message" == *"未知命令->1"* ]] || fail "the message does not name the line: '$message'"
+    [ "$buttons" = "是(&Y)" ] || fail "the box's buttons read '$buttons', expected '是(&Y)'"
+    note "box: title $title, buttons $buttons"
+    probe close "$title_notice"
+    wait_exit "$pid" 30 || fail "the process lives on after its box was closed"
+}
+
+# Display scaling: the system's DPI is 96 or 144 (150 %) on a 1920 x 1080 screen. The window
+# scales with the display and fits the screen; scripts, the pointer, 截图, 识别 and Ctrl+M stay in
+# the screen's pixels: places beyond 1280 x 720 (the screen in 150 % units) are reached only in
+# pixels. Leaves a screenshot (wine-dpi-DPI.png in WINETEST_SHOTS, else the work folder).
+case_dpi() {
+    local dpi=${1:?usage: winetest.sh dpi 96|144}
+    command -v xdotool >/dev/null || fail "xdotool is missing"
+    # A prefix of its own: the DPI is a setting of the whole prefix.
+    export WINEPREFIX="$work/prefix-dpi"
+    start_xvfb 1920x1080
+    if [ ! -f "$WINEPREFIX/.quorvel-ready" ]; then
+        rm -rf "$WINEPREFIX"
+        note "creating the Wine prefix $WINEPREFIX"
+        wineboot -i >/dev/null 2>&1 || fail "wineboot failed"
+        wine reg add "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes" \
+            /v "MS Shell Dlg 2" /d "DejaVu Sans" /f >/dev/null 2>&1 || fail "font substitution"
+        wineserver -w
+        touch "$WINEPREFIX/.quorvel-ready"
+    fi
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1 \
+        || fail "cannot set the DPI"
+    fresh_session
+    local got
+    got=$(probe screen | tr -d '\r' | cut -d' ' -f1-3)
+    [ "$got" = "$dpi 1920 1080" ] || fail "Wine reports DPI and screen '$got', not '$dpi 1920 1080'"
+    run_dir=$(mktemp -d "$work/run.XXXXXX")
+    make_program_folder "$run_dir/prog"
+
+    # The window: the design size 1030 x 680 times the scale, centred across the screen and a
+    # third of the way down, wholly on the screen, per-monitor DPI-aware.
+    start_quorvel "$run_dir/prog"
+    local resident=$last_pid
+    probe wait "$title_main" 60000 || fail "no main window"
+    sleep 2 # laid out and painted
+    local left top right bottom cleft ctop cright cbottom aware
+    read -r left top right bottom cleft ctop cright cbottom aware < <(probe frame "$title_main" | tr -d '\r')
+    [ -n "$aware" ] || fail "cannot read the window's place"
+    local width=$((cright - cleft)) height=$((cbottom - ctop))
+    local want_width=$((1030 * dpi / 96)) want_height=$((680 * dpi / 96))
+    [ "$width" = "$want_width" ] && [ "$height" = "$want_height" ] \
+        || fail "client area ${width}x$height, expected ${want_width}x$want_height at $dpi DPI"
+    [ "$aware" = 1 ] || fail "the window is not per-monitor DPI-aware"
+    [ "$left" -ge 0 ] && [ "$top" -ge 0 ] && [ "$right" -le 1920 ] && [ "$bottom" -le 1080 ] \
+        || fail "the window ($left,$top)-($right,$bottom) is not wholly on the 1920 x 1080 screen"
+    # The frame's corner, from the client size (as the program reckons it); 1 pixel of rounding
+    # where the program reckons in 150 % units.
+    local want_left=$(((1920 - width) / 2)) want_top=$(((1080 - height) / 3))
+    ((left - want_left <= 1 && want_left - left <= 1 && top - want_top <= 1 && want_top - top <= 1)) \
+        || fail "window at $left,$top, expected $want_left,$want_top (centred, upper third)"
+    local shot="${WINETEST_SHOTS:-$work}/wine-dpi-$dpi.png"
+    if command -v import >/dev/null; then
+        mkdir -p "$(dirname "$shot")"
+        import -window root "$shot" && note "screenshot: $shot"
+    fi
+    note "window: client ${width}x$height, frame ($left,$top)-($right,$bottom)"
+
+    # Ctrl+M writes the pointer's place into the editor, Ctrl+E moves the pointer back there.
+    # Both places are on the window, which then gets the keys (no window manager: the keyboard
+    # follows the pointer), and 1400,800 is beyond 1280 x 720.
+    xdotool mousemove 1400 800
+    xdotool key ctrl+m
+    sleep 1
+    xdotool mousemove 1000 500
+    xdotool key ctrl+e
+    local i where
+    for ((i = 0; i < 40; i++)); do
+        where=$(xdotool getmouselocation | sed 's/^x:\([0-9]*\) y:\([0-9]*\).*/\1,\2/')
+        [ "$where" = 1400,800 ] && break
+        sleep 0.25
+    done
+    [ "$where" = 1400,800 ] || fail "Ctrl+M at 1400,800, then Ctrl+E: the pointer is at $where"
+    alive "$resident" || fail "the resident program ended"
+    note "Ctrl+M and Ctrl+E: ok"
+    fresh_session
+
+    # A pattern beyond 1280 x 720; 截图 of its region (by corners, and from the pointer) gives
+    # its pixels, 识别 with that cut finds its centre.
+    local pattern="$run_dir/pattern.bmp" log="$run_dir/pattern.log"
+    : >"$log"
+    wine "$probe" pattern 1400 700 120 90 "$(winpath "$pattern")" >>"$log" 2>/dev/null &
+    disown
+    for ((i = 0; i < 200; i++)); do
+        grep -q . "$log" && break
+        sleep 0.1
+    done
+    grep -qx ready "$log" || fail "pattern window: $(cat "$log")"
+    local dir
+    dir=$(winpath "$run_dir")
+    dir=${dir//\\/\\\\} # kept through write_gbk's escapes
+    local n=0 name script pointer clip
+    # name | script (@D@: the run folder) | pointer afterwards | clipboard afterwards
+    while IFS='|' read -r name script pointer clip; do
+        [ -z "$name" ] && continue
+        n=$((n + 1))
+        xdotool mousemove 1700 1000
+        write_gbk "$run_dir/case$n.zt" "${script//@D@/"$dir"}"
+        start_quorvel "$run_dir/prog" "$(winpath "$run_dir/case$n.zt")"
+        wait_exit "$last_pid" 60 || fail "$name: the process did not end by itself"
+        where=$(xdotool getmouselocation | sed 's/^x:\([0-9]*\) y:\([0-9]*\).*/\1,\2/')
+        [ "$where" = "$pointer" ] || fail "$name: the pointer is at $where, expected $pointer"
+        got=$(probe clip) || got="<none>"
+        [ "$got" = "$clip" ] || fail "$name: clipboard '$got', expected '$clip'"
+        note "$name: ok"
+    done <<'EOF'
+pointer read and moved|鼠标->(复制)\n鼠标->1500,900\n鼠标->20*-10\n|1520,890|1700,1000
+capture and search|鼠标->1400,700\n截图->mxy-119*89=>@D@\\mxy.bmp\n截图->1400,700-1519,789=>@D@\\cut.bmp\n识别->@D@\\cut.bmp(复制)\n识别->@D@\\cut.bmp\n|1460,745|1460,745
+EOF
+    local cut
+    for cut in cut mxy; do
+        got=$(probe samebmp "$(winpath "$run_dir/$cut.bmp")" "$(winpath "$pattern")") \
+            || fail "截图 ($cut.bmp) does not hold the screen's pixels: $(echo $got | tr -d '\r')"
+    done
+    note "截图 gives the region's pixels"
+}
+
+shift
+"case_$case_name" "$@"
