@@ -201,7 +201,7 @@ void MainWindow::dispatchHotKey(unsigned modifiers, unsigned virtualKey)
 void MainWindow::runSlotScript(int digit)
 {
     // The field as it stands, also a path typed by hand and not saved.
-    const QString path = QDir::toNativeSeparators(slotField(digit)->text());
+    const QString path = QDir::toNativeSeparators(existingScriptFile(slotField(digit)->text()));
     if (!m_platform.fileExists(path)) {
         dialogs::about(this, QStringLiteral("注意："), QStringLiteral("文件不存在!"));
         return;

@@ -1,3 +1,4 @@
+#include "app/appresources.h"
 #include "app/mainwindow.h"
 #include "app/processstate.h"
 #include "platform/platform.h"
@@ -13,6 +14,7 @@ int main(int argc, char *argv[])
     const ProcessState process = startup::prepareProcess(argument, platform);
 
     QApplication app(argc, argv);
+    installQtTranslations(&app);
     // The program lives in the tray: closing its window or a message box never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
     auto *window = new MainWindow(process, platform);

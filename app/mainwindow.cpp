@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/appresources.h"
 #include "app/dialogs.h"
 #include "app/editorstate.h"
 #include "app/guithreadcall.h"
@@ -18,11 +19,16 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSignalBlocker>
+#include <QTextDocument>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -32,6 +38,30 @@ const QString kVersion = QStringLiteral("5.4");
 
 // Digits of the hotkey slots in the order of their rows.
 constexpr int kSlotDigits[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0};
+
+// The first place of a window without a saved one: centred across the screen and a third of the
+// way down. The screen's size is in pixels, the window's in the toolkit's units, which are larger
+// on a scaled display (Windows at 150 %). There the design size may not fit above the taskbar:
+// the window then shrinks (its layout needs far less) and stays inside the work area. Returns
+// the frame's place.
+QPoint placeOnScreen(QWidget *window, const QSize &screenPixels)
+{
+    const qreal scale = window->devicePixelRatioF();
+    const QSize screen(int(screenPixels.width() / scale), int(screenPixels.height() / scale));
+    const QSize frame = window->frameGeometry().size() - window->size();
+    const QRect area = window->screen() ? window->screen()->availableGeometry()
+                                        : QRect(QPoint(0, 0), screen);
+    const QSize size = window->size()
+                           .boundedTo(area.size() - frame)
+                           .expandedTo(window->minimumSizeHint());
+    const int x = (screen.width() - size.width()) / 2;
+    const int y = (screen.height() - size.height()) / 3;
+    const QPoint place(qBound(area.left(), x, area.right() + 1 - size.width() - frame.width()),
+                       qBound(area.top(), y, area.bottom() + 1 - size.height() - frame.height()));
+    if (size != window->size())
+        window->resize(size);
+    return place;
+}
 
 } // namespace
 
@@ -55,12 +85,25 @@ MainWindow::MainWindow(const ProcessState &process, Platform &platform, QWidget 
     , m_process(process)
     , m_platform(platform)
 {
+    registerAppResources();
+    // Every window of the program, message boxes of a file-start run included, shows its icon.
+    QGuiApplication::setWindowIcon(QIcon(idleTrayIconPath()));
     thread.setPlatform(&platform);
     thread.setFileStartMode(process.fileStartMode);
     thread.setClipboardReader([this] { return clipboardTextForInterpreter(); });
 
     ui->setupUi(this);
     ui->tabWidget->setCurrentIndex(0);
+    // The hint takes two lines at the column's width. A fixed height for two lines keeps the
+    // editor's top edge still whatever the status line says. Measured as the label lays out rich
+    // text, where Chinese comes from a fallback font with taller lines than the label's own.
+    QLabel *status = ui->lb_ShowDisposingFile;
+    QTextDocument twoLines;
+    twoLines.setDocumentMargin(0);
+    twoLines.setDefaultFont(status->font());
+    twoLines.setHtml(QStringLiteral("Ctrl+E执行<br>Ctrl+Q终止"));
+    status->setFixedHeight(int(std::ceil(twoLines.size().height())) + 2 * status->margin()
+        + 2 * status->frameWidth());
 
     const QSize screen = m_platform.screenSize();
     screenWidth = screen.width();
@@ -84,6 +127,9 @@ MainWindow::MainWindow(const ProcessState &process, Platform &platform, QWidget 
     } else {
         if (!m_process.autorun())
             show();
+        // Shown, the window knows its frame where the system tells it at once (Windows), which
+        // must fit on the work area as well.
+        applyGeometry();
         applySettings();
     }
 
@@ -93,20 +139,41 @@ MainWindow::MainWindow(const ProcessState &process, Platform &platform, QWidget 
     connect(save, &QAction::triggered, this, &MainWindow::SaveZtFile);
 }
 
-void MainWindow::applySettings()
+void MainWindow::applyGeometry()
 {
-    // Geometry: the saved one, or centred horizontally in the upper third.
+    // The saved geometry (frame position, client size), or centred horizontally in the upper
+    // third.
     if (!setting("SoftPositionX").isEmpty()) {
         m_savedGeometry.x = leadingNumber(setting("SoftPositionX"));
         m_savedGeometry.y = leadingNumber(setting("SoftPositionY"));
         m_savedGeometry.width = leadingNumber(setting("SoftWidth"));
         m_savedGeometry.height = leadingNumber(setting("SoftHeight"));
-        move(m_savedGeometry.x, m_savedGeometry.y);
         resize(m_savedGeometry.width, m_savedGeometry.height);
+        placeFrameAt(QPoint(m_savedGeometry.x, m_savedGeometry.y));
     } else {
-        move((screenWidth - width()) / 2, (screenHeight - height()) / 3);
+        placeFrameAt(placeOnScreen(this, QSize(screenWidth, screenHeight)));
+        designWidth = width(); // a window that had to shrink comes back at the smaller size
+        designHeight = height();
     }
+}
 
+void MainWindow::placeFrameAt(const QPoint &position)
+{
+    // Positions are those of the frame, as the save button stores them. A window that the
+    // window manager has not framed yet (just shown, on X11) does not know its frame, and
+    // QWidget::move would put the client area there: the window would creep up by its title
+    // bar at every save and restart. The native window takes a frame position as such and
+    // leaves the rest to the window manager. A window not created yet keeps a move as a frame
+    // position, and one with a known frame is moved exactly.
+    QWindow *native = windowHandle();
+    if (native && isVisible() && native->frameMargins().isNull())
+        native->setFramePosition(position);
+    else
+        move(position);
+}
+
+void MainWindow::applySettings()
+{
     const QByteArray oem = setting("OEMVersion");
     if (oem.isEmpty())
         setWindowTitle(kStandardTitle + kVersion);
@@ -342,11 +409,7 @@ void MainWindow::on_ShowDisposingFile(QString text)
 
 void MainWindow::on_ClipboardSetText(QString text)
 {
-    QClipboard *clipboard = QGuiApplication::clipboard();
-    if (text.isEmpty())
-        clipboard->clear(QClipboard::Clipboard);
-    else
-        clipboard->setText(text, QClipboard::Clipboard);
+    setClipboardText(text);
 }
 
 void MainWindow::on_signal_ExecuteInstructionFinish()
@@ -413,15 +476,22 @@ void MainWindow::on_pBtn_FixedSoftPosition_clicked()
 
 void MainWindow::on_pBtn_ExplainTxt_clicked()
 {
-    m_platform.openTextFile(QDir::toNativeSeparators(helpFilePath(m_process.settingsPath)));
+    const QString path = QDir::toNativeSeparators(helpFilePath(m_process.settingsPath));
+    // The window outlives every opener; a box that names the file lets the user open it by hand.
+    QPointer<MainWindow> window(this);
+    m_platform.openTextFile(path, [window, path] {
+        if (window)
+            dialogs::about(window, QStringLiteral("提示:"),
+                QStringLiteral("无法打开使用说明,请用文本编辑器打开:\n") + path);
+    });
 }
 
 void MainWindow::ShowSoftWindow()
 {
     showNormal();
     if (m_savedGeometry.width > 0 && m_savedGeometry.height > 0) {
-        move(m_savedGeometry.x, m_savedGeometry.y);
         resize(m_savedGeometry.width, m_savedGeometry.height);
+        placeFrameAt(QPoint(m_savedGeometry.x, m_savedGeometry.y));
     } else {
         resize(designWidth, designHeight);
     }

@@ -209,6 +209,8 @@ private:
     void setStandardTitle();
     void setResellerTitle(const QString &name);
     void fillScriptList();
+    void applyGeometry();
+    void placeFrameAt(const QPoint &position);
     void applySettings();
 
     // One row of the hotkey-slot group: digit 1 … 9, 0.

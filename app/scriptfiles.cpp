@@ -3,6 +3,7 @@
 #include "engine/preparation.h"
 #include "settings/filesave.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 bool writeScriptFile(const QString &path, const QString &text)
@@ -21,4 +22,22 @@ QString readWholeScriptFile(const QString &path, bool *tooLarge)
     if (large)
         return {};
     return readScriptFile(path, int(maxEditorScriptBytes));
+}
+
+QString existingScriptFile(const QString &path)
+{
+    const QFileInfo file(path);
+    const QString extension = QStringLiteral(".zt");
+    const QString name = file.fileName();
+    if (file.exists() || !name.endsWith(extension, Qt::CaseInsensitive))
+        return path;
+    const QStringRef stem = name.leftRef(name.size() - extension.size());
+    // Sorted, so the same file wins every time when several spellings exist.
+    const QStringList names = file.dir().entryList(QDir::Files, QDir::Name);
+    for (const QString &candidate : names) {
+        if (candidate.size() == name.size() && candidate.startsWith(stem)
+            && candidate.endsWith(extension, Qt::CaseInsensitive))
+            return file.dir().filePath(candidate);
+    }
+    return path;
 }

@@ -16,3 +16,9 @@ constexpr qint64 maxEditorScriptBytes = 16 * 1024 * 1024;
 // Reads a whole script file (up to its first zero byte, local 8-bit). Sets tooLarge and returns
 // nothing when the file exceeds maxEditorScriptBytes; empty when it cannot be read.
 QString readWholeScriptFile(const QString &path, bool *tooLarge = nullptr);
+
+// The script file a path names, with its ".zt" extension matched without regard to case as on
+// Windows: the list shows "beta" for "beta.ZT", and loading, quick-run and the hotkey slots must
+// find that file on a file system that tells case apart. The path itself when it exists or when
+// no such file is there.
+QString existingScriptFile(const QString &path);

@@ -25,7 +25,8 @@ void MainWindow::on_cmBox_LoadInstruction_activated(const QString &name)
     disconnect(edit, SIGNAL(textChanged()), this, SLOT(on_tEdt_ExecuteText_textChanged()));
     ui->lb_ShowDisposingFile->setText(runHintText());
 
-    m_currentScriptPath = m_process.scriptFolder() + name + QStringLiteral(".zt");
+    m_currentScriptPath
+        = existingScriptFile(m_process.scriptFolder() + name + QStringLiteral(".zt"));
     if (QFileInfo::exists(m_currentScriptPath)) {
         bool tooLarge = false;
         const QString text = readWholeScriptFile(m_currentScriptPath, &tooLarge);
@@ -44,14 +45,21 @@ void MainWindow::on_cmBox_LoadInstruction_activated(const QString &name)
 
 void MainWindow::on_pBtn_InstructionSaveAs_clicked()
 {
-    QString path = dialogs::saveFileName(
-        this, QStringLiteral("文件另存为"), m_process.scriptFolder(), kScriptFilter);
+    // The dialog adds ".zt" to a bare name before its own question about replacing a file.
+    QString path = dialogs::saveFileName(this, QStringLiteral("文件另存为"),
+        m_process.scriptFolder(), kScriptFilter, QStringLiteral("zt"));
     if (path.isEmpty())
         return;
     path = QDir::toNativeSeparators(path);
-    // A name typed without an extension is saved as a script, as the Windows dialog does it.
-    if (QFileInfo(path).suffix().isEmpty())
+    // A dialog that left the name bare (a native one, without a default suffix) has not asked
+    // about the file that is written now: nothing is replaced without a yes.
+    if (QFileInfo(path).suffix().isEmpty()) {
         path += QStringLiteral(".zt");
+        if (QFileInfo::exists(path)
+            && !dialogs::question(this, QStringLiteral("文件另存为"),
+                QStringLiteral("%1 已存在。\n要替换它吗?").arg(QFileInfo(path).fileName())))
+            return;
+    }
 
     if (!writeScriptFile(path, ui->tEdt_ExecuteText->toPlainText().trimmed())) {
         dialogs::about(this, QStringLiteral("提示:"), QStringLiteral("保存失败!"));
@@ -74,8 +82,8 @@ void MainWindow::on_pBtn_InstructionSaveAs_clicked()
 void MainWindow::on_lEdt_RunZtFile_returnPressed()
 {
     // The name as typed: a trailing blank is part of the file name looked for.
-    const QString path = QDir::toNativeSeparators(
-        m_process.scriptFolder() + ui->lEdt_RunZtFile->text() + QStringLiteral(".zt"));
+    const QString path = QDir::toNativeSeparators(existingScriptFile(
+        m_process.scriptFolder() + ui->lEdt_RunZtFile->text() + QStringLiteral(".zt")));
     if (QFileInfo::exists(path)) {
         bool tooLarge = false;
         const QString text = readWholeScriptFile(path, &tooLarge);

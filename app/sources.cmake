@@ -1,5 +1,6 @@
 target_sources(quorvel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/processstate.cpp ${CMAKE_CURRENT_LIST_DIR}/processstate.h
+    ${CMAKE_CURRENT_LIST_DIR}/appresources.cpp ${CMAKE_CURRENT_LIST_DIR}/appresources.h
     ${CMAKE_CURRENT_LIST_DIR}/guithreadcall.cpp ${CMAKE_CURRENT_LIST_DIR}/guithreadcall.h
     ${CMAKE_CURRENT_LIST_DIR}/mainwindow.cpp ${CMAKE_CURRENT_LIST_DIR}/mainwindow.h
     ${CMAKE_CURRENT_LIST_DIR}/dialogs.cpp ${CMAKE_CURRENT_LIST_DIR}/dialogs.h

@@ -95,7 +95,10 @@ QByteArray nextCellAfterKey(const char *data, qsizetype size, const QByteArray &
     qsizetype p = at + key.size();
     qsizetype start = -1;
     for (; p < size; ++p) {
-        if (p + 1 < size && isLineEnd(data[p + 1]))
+        // The look-ahead finds the end of a CR LF line while standing on its CR; a line that
+        // ends in a bare LF (files from Linux editors) or CR must end the key's cell as well,
+        // or the scan runs into the next row and returns one of its cells.
+        if (isLineEnd(data[p]) || (p + 1 < size && isLineEnd(data[p + 1])))
             return QByteArray();
         if (data[p] == ',') {
             start = p + 1;

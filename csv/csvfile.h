@@ -38,7 +38,8 @@ Lookup lookupCsvNextCell(const QString &path, const QString &key);
 // The lookup rule on bytes. Only the part before the first zero byte is searched; the key is
 // found as a plain substring anywhere (inside a cell or across cells). From the end of the
 // occurrence the scan looks for the comma that closes the key's cell, peeking one byte ahead:
-// a CR or LF there means the key's cell is the last of its line and the result is empty.
+// a CR or LF there, or a line end reached, means the key's cell is the last of its line and the
+// result is empty. Rows may end in CR LF, LF or CR.
 QByteArray nextCellAfterKey(const char *data, qsizetype size, const QByteArray &key);
 
 enum class Operation { Record, Lookup };

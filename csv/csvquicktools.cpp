@@ -2,11 +2,10 @@
 #include "app/dialogs.h"
 #include "app/mainwindow.h"
 #include "csv/csvfile.h"
+#include "platform/platform.h"
 #include "ui_mainwindow.h"
 
-#include <QClipboard>
 #include <QDir>
-#include <QGuiApplication>
 #include <QSignalBlocker>
 
 namespace {
@@ -95,13 +94,8 @@ void MainWindow::on_lEdt_CsvFirstCol_returnPressed()
     }
 
     ui->lEdt_CsvSecondCol->setText(found.value);
-    if (ui->cBox_CsvContentAutoCopy->isChecked()) {
-        QClipboard *clipboard = QGuiApplication::clipboard();
-        if (found.value.isEmpty())
-            clipboard->clear(QClipboard::Clipboard);
-        else
-            clipboard->setText(found.value, QClipboard::Clipboard);
-    }
+    if (ui->cBox_CsvContentAutoCopy->isChecked())
+        setClipboardText(found.value);
     if (ui->cBox_AutoClearCsvFirstCol->isChecked())
         ui->lEdt_CsvFirstCol->clear();
     ui->lb_ShowActionContent->setText(QStringLiteral("<span style=\"color:gray;\">&darr;查找：")

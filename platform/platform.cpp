@@ -24,7 +24,9 @@ QImage Platform::captureScreen()
     return screen->grabWindow(0).toImage();
 }
 
-void Platform::openTextFile(const QString &path)
+void Platform::openTextFile(const QString &path, std::function<void()> onFailure)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)) && onFailure)
+        onFailure();
 }
+

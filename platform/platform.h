@@ -6,6 +6,8 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
+
 // Everything that talks to the operating system directly goes through this interface, so the
 // interpreter and the shell never branch on the system they run on. One implementation per
 // system (platform/win, platform/x11) and a recording fake for the tests.
@@ -34,8 +36,9 @@ public:
     virtual QSize screenSize();
     // The whole primary screen, captured now; callable from the interpreter thread.
     virtual QImage captureScreen();
-    // Shows a text file in the desktop's text viewer (the help file).
-    virtual void openTextFile(const QString &path);
+    // Shows a text file in the desktop's text viewer (the help file). onFailure runs on the GUI
+    // thread when no viewer can show it: at once, or once the desktop's opener has given up.
+    virtual void openTextFile(const QString &path, std::function<void()> onFailure);
 
     // Each group below belongs to one subsystem; its methods are implemented by every
     // system's class (platform/x11, platform/win) and recorded by the tests' fake.
@@ -124,3 +127,8 @@ void prepareGuiEnvironment();
 // Makes the local 8-bit codec usable for scripts, settings and CSV files: under the C/POSIX
 // locale it becomes UTF-8, so Chinese text survives a round trip. Call before decoding argv.
 void initLocalEncoding();
+
+// Puts text on the system clipboard (not the selection), on the GUI thread. An empty text empties
+// the clipboard, also where a clipboard keeper (a desktop's clipboard manager) would otherwise
+// keep the old text.
+void setClipboardText(const QString &text);

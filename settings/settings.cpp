@@ -58,10 +58,15 @@ void ReadSetting(QByteArray &value, const QByteArray &text, const QByteArray &ke
     if (at < 0)
         return;
     const int start = at + key.size() + 1;
-    const int end = work.indexOf("\r\n", start);
+    // Lines end in CR LF as the program writes them, or in a bare LF as editors on Linux save
+    // them.
+    const int end = work.indexOf('\n', start);
     if (end < 0)
         return; // a last line without its line end reads as empty
-    value = trimBlanks(work.mid(start, end - start));
+    QByteArray line = work.mid(start, end - start);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    value = trimBlanks(line);
 }
 
 QByteArray ReadSetting(const QByteArray &text, const QByteArray &key)
@@ -81,8 +86,8 @@ void ReplaceSettingLine(QByteArray &result, const QByteArray &text, const QByteA
         result = line + work; // new keys go in front
         return;
     }
-    const int end = work.indexOf("\r\n", at);
-    result = work.left(at) + line + (end < 0 ? QByteArray() : work.mid(end + 2));
+    const int end = work.indexOf('\n', at);
+    result = work.left(at) + line + (end < 0 ? QByteArray() : work.mid(end + 1));
 }
 
 int WriteSetting(const QString &path, const QByteArray &key, const QByteArray &value)

@@ -14,6 +14,7 @@ public:
     void refreshNotificationArea() override;
     bool fileExists(const QString &path) override;
     QImage captureScreen() override; // x11screen.cpp
+    void openTextFile(const QString &path, std::function<void()> onFailure) override;
 
     // --- synthetic input ---
     void keyDown(int virtualKey) override;

@@ -2,9 +2,12 @@
 // files and folders.
 #include "platform/x11/x11platform.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -165,6 +168,71 @@ void X11Platform::openWithDefaultHandler(const QString &target)
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (!opener.isEmpty())
         QProcess::startDetached(opener, {what});
+}
+
+namespace {
+
+// The empty text as X11 clipboard keepers can take it over. Giving the clipboard up leaves the
+// old text with the keeper, and so does a text of no bytes: xclipboard, like other keepers,
+// passes over an empty selection and takes the clipboard back with its last text. A text made
+// of one terminating zero byte reads as empty everywhere (Qt drops a final zero, C strings end
+// there) and is kept as the empty text. The program itself reads the empty string.
+class EmptyClipboardText : public QMimeData
+{
+public:
+    EmptyClipboardText() { setText(QString()); }
+
+protected:
+    QVariant retrieveData(const QString &format, QVariant::Type type) const override
+    {
+        if (type == QVariant::ByteArray && format.startsWith(QLatin1String("text/plain")))
+            return QByteArray(1, '\0');
+        return QMimeData::retrieveData(format, type);
+    }
+};
+
+} // namespace
+
+void setClipboardText(const QString &text)
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (text.isEmpty())
+        clipboard->setMimeData(new EmptyClipboardText, QClipboard::Clipboard);
+    else
+        clipboard->setText(text, QClipboard::Clipboard);
+}
+
+void X11Platform::openTextFile(const QString &path, std::function<void()> onFailure)
+{
+    // xdg-open reports failure only by its exit status, and in a desktop without its own opener
+    // it waits for the viewer it started: it is watched, not waited for.
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty()) {
+        if (onFailure)
+            onFailure();
+        return;
+    }
+    auto *process = new QProcess;
+    process->setProgram(opener);
+    process->setArguments({QFileInfo(path).absoluteFilePath()});
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    QObject::connect(process, &QProcess::errorOccurred, process,
+        [process, onFailure](QProcess::ProcessError error) {
+            if (error != QProcess::FailedToStart)
+                return;
+            if (onFailure)
+                onFailure();
+            process->deleteLater();
+        });
+    QObject::connect(process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished),
+        process, [process, onFailure](int exitCode, QProcess::ExitStatus status) {
+            if ((status != QProcess::NormalExit || exitCode != 0) && onFailure)
+                onFailure();
+            process->deleteLater();
+        });
+    process->start();
 }
 
 bool X11Platform::makeDirectories(const QString &path)

@@ -20,6 +20,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QScreen>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -92,9 +94,11 @@ private slots:
         auto w = makeWindow(false, {}, folder.path());
         QCOMPARE(w->windowTitle(), QStringLiteral("OrbenixQuorvel5.4"));
         QVERIFY(w->isVisible());
-        QCOMPARE(w->size(), QSize(1030, 680));
-        const QSize screen = platform.screenSize();
-        QCOMPARE(w->pos(), QPoint((screen.width() - 1030) / 2, (screen.height() - 680) / 3));
+        // The design size, made smaller only as far as the screen needs (the test screen is
+        // 800 x 600, narrower than the form can be), and the title bar on the screen.
+        const QRect area = w->screen()->availableGeometry();
+        QVERIFY(area.contains(w->frameGeometry().topLeft()));
+        QCOMPARE(w->size(), QSize(1030, 680).boundedTo(area.size() - (w->frameGeometry().size() - w->size())).expandedTo(w->minimumSizeHint()));
         QVERIFY(w->findChild<QCheckBox *>(QStringLiteral("cBox_AutoAddMSleep"))->isChecked());
         QVERIFY(w->findChild<QCheckBox *>(QStringLiteral("cBox_AutoSaveToCsvFile"))->isChecked());
         QVERIFY(!w->findChild<QCheckBox *>(QStringLiteral("cBox_ExecuteAtOnce"))->isChecked());
@@ -235,15 +239,16 @@ private slots:
     {
         Folder folder("");
         auto w = makeWindow(false, {}, folder.path());
+        const QSize firstSize = w->size();
         w->resize(1200, 700);
         QVERIFY(!w->close()); // the close event is ignored
         QVERIFY(!w->isVisible());
-        // No saved geometry: the design size comes back, the position stays.
+        // No saved geometry: the size of the first start comes back, the position stays.
         w->SystemTrayActivated(QSystemTrayIcon::Context);
         QVERIFY(!w->isVisible());
         w->SystemTrayActivated(QSystemTrayIcon::Trigger);
         QVERIFY(w->isVisible());
-        QCOMPARE(w->size(), QSize(1030, 680));
+        QCOMPARE(w->size(), firstSize);
 
         // Saved geometry is written to the settings and used from then on.
         w->move(20, 25);
@@ -276,6 +281,59 @@ private slots:
     {
         QCOMPARE(helpFilePath(QStringLiteral("/opt/q/Quorvel.qcf")), QStringLiteral("/opt/q/QuorvelExplain.txt"));
         QCOMPARE(helpFilePath(QStringLiteral("/a.qcf/Quorvel.qcf")), QStringLiteral("/a.qcf/QuorvelExplain.txt"));
+    }
+
+    void helpButtonSaysWhenNoViewerOpensTheFile_data()
+    {
+        QTest::addColumn<bool>("viewerMissing");
+        QTest::newRow("viewer opens it") << false;
+        QTest::newRow("no viewer") << true;
+    }
+
+    void helpButtonSaysWhenNoViewerOpensTheFile()
+    {
+        QFETCH(bool, viewerMissing);
+        Folder folder("");
+        auto w = makeWindow(false, {}, folder.path());
+        platform.textViewerMissing = viewerMissing;
+        w->findChild<QPushButton *>(QStringLiteral("pBtn_ExplainTxt"))->click();
+        platform.textViewerMissing = false;
+        const QString help = QDir::toNativeSeparators(folder.path() + QStringLiteral("/QuorvelExplain.txt"));
+        QVERIFY(platform.calls.contains(QStringLiteral("openText:") + help));
+        if (viewerMissing)
+            QCOMPARE(questions, QStringList {QStringLiteral("提示:|无法打开使用说明,请用文本编辑器打开:\n") + help});
+        else
+            QVERIFY(questions.isEmpty());
+    }
+
+    // The status line keeps its height whatever it says, so the editor below never moves.
+    void statusLineHoldsStill()
+    {
+        auto w = makeWindow();
+        QApplication::processEvents();
+        const QRect editorAt = editor(*w)->geometry();
+        QVERIFY(status(*w)->heightForWidth(status(*w)->width()) <= status(*w)->height());
+        for (const QString &text : {QString(), QStringLiteral("短"), runHintText(),
+                 QStringLiteral("<span style=\" color:#ff0000;\">第12行: 鼠标->12,x 指令格式错误!</span>")}) {
+            status(*w)->setText(text);
+            QApplication::processEvents();
+            QCOMPARE(editor(*w)->geometry(), editorAt);
+        }
+    }
+
+    // Real message boxes are wide enough for a window manager to show their titles whole.
+    void messageBoxesAreWideEnoughForTheirTitles()
+    {
+        dialogs::setResponder({});
+        int width = 0;
+        QTimer::singleShot(100, [&width] {
+            if (QWidget *box = QApplication::activeModalWidget()) {
+                width = box->width();
+                box->close();
+            }
+        });
+        dialogs::about(nullptr, QStringLiteral("提示:"), QStringLiteral("保存成功!"));
+        QVERIFY2(width >= 320, qPrintable(QString::number(width)));
     }
 
     void runButtonTwoStates()

@@ -1,5 +1,7 @@
 // Script files and quick-run: loading from the list, Ctrl+S, save-as, the hotkey slots'
 // choosers and running a script by its name.
+#include "app/appresources.h"
+#include "app/scriptfiles.h"
 #include "engine/instructionthread.h"
 #include "settings/settings.h"
 #include "testwindow.h"
@@ -7,10 +9,14 @@
 #include <QAction>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -97,6 +103,110 @@ private slots:
         QCOMPARE(w.editor()->toPlainText(), QStringLiteral("kept"));
     }
 
+    void listedScriptsLoadWhateverTheExtensionsCase()
+    {
+        TestWindow w({},
+            {{QStringLiteral("beta.ZT"), "复制->beta"},
+                {QStringLiteral("gamma.Zt"), "复制->gamma"}});
+        QCOMPARE(listed(w), (QStringList {QStringLiteral("beta"), QStringLiteral("gamma")}));
+        for (const QString name : {QStringLiteral("beta"), QStringLiteral("gamma")}) {
+            pick(w, name);
+            QCOMPARE(w.editor()->toPlainText(), QStringLiteral("复制->") + name);
+            // Ctrl+S writes back to the file that was loaded, not to a new ".zt" beside it.
+            w.setCursor(0);
+            w.type(QStringLiteral("x"));
+            w.window->SaveZtFile();
+        }
+        QVERIFY(w.questions.isEmpty());
+        QCOMPARE(w.read(QStringLiteral("ZtFiles/beta.ZT")), QByteArray("x复制->beta"));
+        QCOMPARE(QDir(w.scriptFolder()).entryList(QDir::Files).size(), 2);
+    }
+
+    void existingScriptFile_data()
+    {
+        QTest::addColumn<QStringList>("files"); // in the folder
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<QString>("found");
+        QTest::newRow("as spelled") << QStringList {"a.zt", "a.ZT"} << "a.zt"
+                                    << "a.zt";
+        QTest::newRow("capitals") << QStringList {"a.ZT"} << "a.zt"
+                                  << "a.ZT";
+        QTest::newRow("mixed, first by name") << QStringList {"a.zT", "a.Zt"} << "a.zt"
+                                              << "a.Zt";
+        QTest::newRow("base name keeps its case") << QStringList {"A.ZT"} << "a.zt"
+                                                  << "a.zt";
+        QTest::newRow("other extension untouched") << QStringList {"a.TXT"} << "a.txt"
+                                                   << "a.txt";
+        QTest::newRow("missing") << QStringList {"b.zt"} << "a.zt"
+                                 << "a.zt";
+        QTest::newRow("wildcard characters are plain") << QStringList {"a.ZT"} << "*.zt"
+                                                       << "*.zt";
+    }
+
+    void existingScriptFile()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QString, asked);
+        QFETCH(QString, found);
+        QTemporaryDir dir;
+        for (const QString &file : files)
+            writeFile(dir.filePath(file), "x");
+        QCOMPARE(::existingScriptFile(dir.filePath(asked)), dir.filePath(found));
+    }
+
+    // The real save dialog: a name typed without ".zt" that names an existing script is asked
+    // about before anything is replaced, and the standard texts are Chinese.
+    void saveAsDialogAsksBeforeReplacing()
+    {
+        QVERIFY(installQtTranslations(qApp));
+        TestWindow w({}, {{QStringLiteral("old.zt"), "kept"}});
+        dialogs::setResponder({});
+        w.editor()->setPlainText(QStringLiteral("new text"));
+
+        QStringList dialogTexts, questionTexts;
+        QString question;
+        bool sawDialog = false;
+        QTimer::singleShot(200, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            sawDialog = true;
+            for (const QLabel *label : dialog->findChildren<QLabel *>())
+                dialogTexts << label->text();
+            for (const QAbstractButton *button : dialog->findChildren<QPushButton *>())
+                dialogTexts << button->text();
+            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
+                ->setText(QStringLiteral("old"));
+            QTimer::singleShot(200, [&] {
+                auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                if (!box)
+                    return;
+                question = box->text();
+                for (const QAbstractButton *button : box->buttons())
+                    questionTexts << button->text();
+                box->button(QMessageBox::No)->click();
+            });
+            static_cast<QDialog *>(dialog)->accept(); // asks; the answer is no, the dialog stays
+            dialog->reject();
+        });
+        w.child<QPushButton>("pBtn_InstructionSaveAs")->click();
+        dialogs::setResponder({});
+
+        QVERIFY(sawDialog);
+        QCOMPARE(w.read(QStringLiteral("ZtFiles/old.zt")), QByteArray("kept"));
+        QVERIFY2(question.contains(QStringLiteral("old.zt")), qPrintable(question));
+        // Qt's own texts in Chinese: no English caption is left in the dialog or the question.
+        const QRegularExpression english(
+            QStringLiteral("\\b(Look in|File name|Save|Cancel|Yes|No|already exists)\\b"));
+        for (const QString &text : dialogTexts + questionTexts + QStringList {question})
+            QVERIFY2(!english.match(text).hasMatch(), qPrintable(text));
+        QVERIFY2(dialogTexts.join(' ').contains(QStringLiteral("文件名")),
+            qPrintable(dialogTexts.join('|')));
+        QVERIFY2(questionTexts.contains(QStringLiteral("否(&N)"))
+                || questionTexts.contains(QStringLiteral("否")),
+            qPrintable(questionTexts.join('|')));
+    }
+
     void saveAs_data()
     {
         QTest::addColumn<QString>("answer"); // relative to the program folder; empty: cancel
@@ -120,6 +230,13 @@ private slots:
         QTest::newRow("a folder inside the script folder: not listed")
             << QStringLiteral("ZtFiles/sub/deep.zt") << QStringLiteral("ZtFiles/sub/deep.zt")
             << start << QStringList {saved};
+        // A dialog that hands back a bare name has not asked about the ".zt" file.
+        QTest::newRow("bare name of an existing script, replacing refused")
+            << QStringLiteral("ZtFiles/old|no") << QString() << start
+            << QStringList {QStringLiteral("文件另存为|old.zt 已存在。\n要替换它吗?")};
+        QTest::newRow("bare name of an existing script, replacing agreed")
+            << QStringLiteral("ZtFiles/old|yes") << QStringLiteral("ZtFiles/old.zt") << start
+            << QStringList {QStringLiteral("文件另存为|old.zt 已存在。\n要替换它吗?"), saved};
         QTest::newRow("cannot be written") << QStringLiteral("missing/x.zt") << QString() << start
                                            << QStringList {QStringLiteral("提示:|保存失败!")};
         QTest::newRow("cancelled") << QString() << QString() << start << QStringList();
@@ -134,14 +251,18 @@ private slots:
         TestWindow w({}, {{QStringLiteral("Quorvel.zt"), "a"}, {QStringLiteral("old.zt"), "b"}});
         QDir().mkpath(w.path(QStringLiteral("ZtFiles/sub")));
         w.editor()->setPlainText(QStringLiteral("  串1->x\n串2->y  \n"));
-        if (!answer.isEmpty())
-            w.answers << w.path(answer);
+        if (!answer.isEmpty()) {
+            const QStringList parts = answer.split(QLatin1Char('|')); // path, then yes or no
+            w.answers << w.path(parts.at(0)) << parts.mid(1);
+        }
         w.child<QPushButton>("pBtn_InstructionSaveAs")->click();
 
         QCOMPARE(w.questions.value(0), QStringLiteral("文件另存为|") + w.scriptFolder());
         QCOMPARE(w.questions.mid(1), questions);
         if (!written.isEmpty())
             QCOMPARE(w.read(written), QByteArray("串1->x\r\n串2->y"));
+        else
+            QCOMPARE(w.read(QStringLiteral("ZtFiles/old.zt")), QByteArray("b"));
         QCOMPARE(listed(w), list);
     }
 
@@ -169,6 +290,7 @@ private slots:
         QTest::newRow("trailing blank belongs to the name") << QStringLiteral("blank ") << true;
         QTest::newRow("missing") << QStringLiteral("nope") << false;
         QTest::newRow("blank not in the file name") << QStringLiteral("job ") << false;
+        QTest::newRow("extension in capitals on disk") << QStringLiteral("upper") << true;
     }
 
     void quickRun()
@@ -177,7 +299,8 @@ private slots:
         QFETCH(bool, runs);
         TestWindow w({},
             {{QStringLiteral("job.zt"), "复制->quick run"},
-                {QStringLiteral("blank .zt"), "复制->quick run"}});
+                {QStringLiteral("blank .zt"), "复制->quick run"},
+                {QStringLiteral("upper.ZT"), "复制->quick run"}});
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
         w.editor()->setPlainText(QStringLiteral("编辑框"));
         auto *field = w.child<QLineEdit>("lEdt_RunZtFile");

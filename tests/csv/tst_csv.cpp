@@ -61,10 +61,19 @@ void TstCsv::lookupRule_data()
                                   << "ef";
     QTest::newRow("cell one byte before line end") << QByteArray("ka\r\nz,y\r\n") << "k"
                                                    << "";
-    // The look-ahead sees a line end only one byte past the key: a bare LF right after it
-    // (a file without CR LF line ends) is passed over.
+    // Rows that end in a bare LF (or CR) end the key's cell as CR LF does: the scan never runs
+    // into the next row.
+    const QByteArray lfFruit = "apple,red\npear,green\n";
+    QTest::newRow("LF rows: key ends its line") << lfFruit << "red"
+                                                << "";
+    QTest::newRow("LF rows: next cell") << lfFruit << "pear"
+                                        << "green";
+    QTest::newRow("LF rows: inside a cell") << lfFruit << "ppl"
+                                                         << "red";
     QTest::newRow("bare LF right after the key") << QByteArray("red\nx,y\n") << "red"
-                                                 << "y";
+                                                 << "";
+    QTest::newRow("CR rows: key ends its line") << QByteArray("apple,red\rpear,green\r") << "red"
+                                                << "";
     QTest::newRow("empty next cell") << QByteArray("k,,x\r\n") << "k"
                                      << "";
     QTest::newRow("zero byte ends the data") << QByteArray("a,b\r\n\0k,v\r\n", 12) << "k"

@@ -39,7 +39,12 @@ private slots:
         QTest::newRow("later line") << QByteArray("A=1\r\nB=2\r\n") << QByteArray("B") << QByteArray("2");
         QTest::newRow("absent") << QByteArray("A=1\r\n") << QByteArray("B") << QByteArray();
         QTest::newRow("last line without CR LF") << QByteArray("A=1\r\nB=2") << QByteArray("B") << QByteArray();
-        QTest::newRow("LF only is no line end") << QByteArray("A=1\nB=2\n") << QByteArray("A") << QByteArray();
+        // Files saved by editors on Linux end their lines in LF alone.
+        QTest::newRow("LF only, first line") << QByteArray("A=1\nB=2\n") << QByteArray("A") << QByteArray("1");
+        QTest::newRow("LF only, later line") << QByteArray("A=1\nB=2\n") << QByteArray("B") << QByteArray("2");
+        QTest::newRow("LF only, blanks around") << QByteArray("A=1\nK= v \t\n") << QByteArray("K") << QByteArray("v");
+        QTest::newRow("mixed line ends") << QByteArray("A=1\nB=2\r\nC=3\n") << QByteArray("C") << QByteArray("3");
+        QTest::newRow("LF only, last line unterminated") << QByteArray("A=1\nB=2") << QByteArray("B") << QByteArray();
         QTest::newRow("spaces and tabs around the value")
             << QByteArray("MsecSleep=  250  \r\n") << QByteArray("MsecSleep") << QByteArray("250");
         QTest::newRow("tab trimmed") << QByteArray("K=\tv\t\r\n") << QByteArray("K") << QByteArray("v");
@@ -87,6 +92,11 @@ private slots:
         QTest::newRow("suffix key untouched")
             << QByteArray("disconnectAdslName=d\r\n") << QByteArray("connectAdslName") << QByteArray("c")
             << QByteArray("connectAdslName=c\r\ndisconnectAdslName=d\r\n");
+        QTest::newRow("LF-only file: replaced line only")
+            << QByteArray("A=1\nK=old\nB=2\n") << QByteArray("K") << QByteArray("new")
+            << QByteArray("A=1\nK=new\r\nB=2\n");
+        QTest::newRow("LF-only file: new key in front")
+            << QByteArray("A=1\nB=2\n") << QByteArray("K") << QByteArray("v") << QByteArray("K=v\r\nA=1\nB=2\n");
         QTest::newRow("outer blanks trimmed")
             << QByteArray(" \tA=1\r\n\t ") << QByteArray("K") << QByteArray("v") << QByteArray("K=v\r\nA=1\r\n");
     }

@@ -47,6 +47,14 @@ public:
         return existingFiles.contains(path);
     }
 
+    bool textViewerMissing = false; // no viewer can show a text file
+    void openTextFile(const QString &path, std::function<void()> onFailure) override
+    {
+        calls << QStringLiteral("openText:") + path;
+        if (textViewerMissing && onFailure)
+            onFailure();
+    }
+
     // --- synthetic input ---
     QPoint cursor {0, 0}; // where the pointer "is"; moves change it
 

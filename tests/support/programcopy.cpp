@@ -82,6 +82,7 @@ QString ProgramCopy::writeText(const QString &name, const QString &text) const
 {
     const QString path = filePath(name);
     const QByteArray bytes = text.toUtf8();
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         return QString();

@@ -39,9 +39,9 @@ public:
     // A file in the program folder; an absolute name stays as it is.
     QString filePath(const QString &name) const;
 
-    // Replaces a file's text (a script, the settings) with `text` as the program reads it: in
-    // UTF-8, the local 8-bit encoding of the locales the tests give it (C.UTF-8; and C, under
-    // which it reads UTF-8 as well). The file's path; empty when it could not be written.
+    // Replaces a file's text (a script, the settings; missing folders are made) with `text` as
+    // the program reads it: in UTF-8, the local 8-bit encoding of the locales the tests give it
+    // (C.UTF-8; and C, under which it reads UTF-8 as well). The file's path; empty when it could not be written.
     QString writeText(const QString &name, const QString &text) const;
 
     // Starts the copy in its folder on the session, with the session's environment unless

@@ -74,6 +74,10 @@ XvfbSession::XvfbSession(const Options &options)
     }
     if (!startServer(options))
         return;
+    if (!startDesktop(options)) {
+        m_display.clear();
+        return;
+    }
     if (options.clipboardKeeper && !startClipboardKeeper()) {
         m_error = QStringLiteral("xclipboard did not start");
         m_display.clear();
@@ -93,6 +97,10 @@ QStringList XvfbSession::missingTools(const Options &options, const QStringList 
         QStringLiteral("import")};
     if (options.clipboardKeeper)
         tools << QStringLiteral("xclipboard");
+    if (options.windowManager)
+        tools << QStringLiteral("openbox") << QStringLiteral("xprop") << QStringLiteral("xwininfo");
+    if (options.tray)
+        tools << QStringLiteral("trayer");
     tools << alsoNeeded;
     QStringList missing;
     for (const QString &tool : qAsConst(tools)) {
@@ -168,6 +176,95 @@ bool XvfbSession::startServer(const Options &options)
     m_environment.insert(QStringLiteral("XDG_STATE_HOME"), home + QStringLiteral("/.local/state"));
     m_environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     return true;
+}
+
+bool XvfbSession::startDesktop(const Options &options)
+{
+    if (options.windowManager) {
+        if (!start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")})
+            || !waitFor(
+                [this] {
+                    return windowProperty(
+                        QStringLiteral("root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK"))
+                        .contains("window id");
+                },
+                10000)) {
+            m_error = QStringLiteral("openbox did not start");
+            return false;
+        }
+    }
+    if (options.tray) {
+        if (!start(QStringLiteral("trayer"),
+                {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                    QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
+                    QStringLiteral("--width"), QStringLiteral("120"), QStringLiteral("--height"),
+                    QStringLiteral("32"), QStringLiteral("--transparent"), QStringLiteral("false"),
+                    QStringLiteral("--tint"), QStringLiteral("0xffffff")})) {
+            m_error = QStringLiteral("trayer did not start");
+            return false;
+        }
+        // trayer has helper windows of its own; the tray is its large visible one.
+        waitFor(
+            [this] {
+                const QStringList ids = findWindows({QStringLiteral("--onlyvisible"),
+                    QStringLiteral("--class"), QStringLiteral("^trayer$")});
+                for (const QString &id : ids) {
+                    if (windowGeometry(id).width() >= 100)
+                        m_trayWindow = id;
+                }
+                return !m_trayWindow.isEmpty();
+            },
+            10000);
+        if (m_trayWindow.isEmpty()) {
+            m_error = QStringLiteral("trayer showed no window");
+            return false;
+        }
+    }
+    return true;
+}
+
+QByteArray XvfbSession::windowProperty(const QString &window, const QString &property)
+{
+    const QStringList target = window == QLatin1String("root")
+        ? QStringList {QStringLiteral("-root")}
+        : QStringList {QStringLiteral("-id"), window};
+    const Result r = run(QStringLiteral("xprop"), target + QStringList {property});
+    return r.ok() ? r.output : QByteArray();
+}
+
+QRect XvfbSession::windowGeometry(const QString &window)
+{
+    const Result info = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window});
+    if (!info.ok())
+        return QRect();
+    QPoint client(-1, -1);
+    QSize size;
+    for (const QByteArray &line : info.output.split('\n')) {
+        const QList<QByteArray> parts = line.trimmed().split(':');
+        if (parts.size() != 2)
+            continue;
+        const int value = parts.at(1).trimmed().toInt();
+        if (parts.at(0) == "Absolute upper-left X")
+            client.setX(value);
+        else if (parts.at(0) == "Absolute upper-left Y")
+            client.setY(value);
+        else if (parts.at(0) == "Width")
+            size.setWidth(value);
+        else if (parts.at(0) == "Height")
+            size.setHeight(value);
+    }
+    return client.x() < 0 ? QRect() : QRect(client, size);
+}
+
+QRect XvfbSession::frameGeometry(const QString &window)
+{
+    const QRect client = windowGeometry(window);
+    // "_NET_FRAME_EXTENTS(CARDINAL) = left, right, top, bottom"
+    const QByteArray extents = windowProperty(window, QStringLiteral("_NET_FRAME_EXTENTS"));
+    const QList<QByteArray> numbers = extents.mid(extents.indexOf('=') + 1).split(',');
+    if (!extents.contains('=') || numbers.size() != 4 || !client.isValid())
+        return QRect();
+    return client.translated(-numbers.at(0).trimmed().toInt(), -numbers.at(2).trimmed().toInt());
 }
 
 bool XvfbSession::startClipboardKeeper()

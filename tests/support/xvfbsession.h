@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRect>
 #include <QSize>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -26,6 +27,10 @@ public:
         // Runs xclipboard, which takes over the clipboard, so it outlives the program that
         // set it (as a desktop's clipboard manager does).
         bool clipboardKeeper = false;
+        // Runs openbox, so windows get frames, title bars and placement as on a desktop.
+        bool windowManager = false;
+        // Runs trayer, a notification area in the top right corner that embeds tray icons.
+        bool tray = false;
     };
 
     struct Result
@@ -93,11 +98,22 @@ public:
     bool startClipboardKeeper();
     void stopClipboardKeeper();
 
+    // The tray's window (empty without Options::tray).
+    QString trayWindow() const { return m_trayWindow; }
+    // A property of a window (or "root") as xprop prints it; empty when it cannot be read.
+    QByteArray windowProperty(const QString &window, const QString &property);
+    // Where a window's client area is on the screen, and its size; invalid when unknown.
+    QRect windowGeometry(const QString &window);
+    // The outer frame's top left and the client size of a framed window, from the window
+    // manager's _NET_FRAME_EXTENTS; an invalid rectangle when it cannot tell.
+    QRect frameGeometry(const QString &window);
+
     // Saves a picture of a window ("root" for the whole screen), e.g. a PNG file.
     bool screenshot(const QString &filePath, const QString &window = QStringLiteral("root"));
 
 private:
     bool startServer(const Options &options);
+    bool startDesktop(const Options &options);
     QProcess *newProcess(bool politeEnd);
 
     QTemporaryDir m_dir;
@@ -106,6 +122,7 @@ private:
     QProcessEnvironment m_environment;
     QProcess *m_server = nullptr;
     QProcess *m_keeper = nullptr;
+    QString m_trayWindow;
     std::vector<std::unique_ptr<QProcess>> m_processes; // the server first
     QHash<QProcess *, QString> m_logs;
 };
