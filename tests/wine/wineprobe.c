@@ -80,6 +80,18 @@ static void outLine(const char *text)
     out("\n", 1);
 }
 
+/* Says "ready" to the test, then serves the probe's windows until it is ended. */
+static int serveWindows(void)
+{
+    outLine("ready");
+    MSG msg;
+    while (GetMessageW(&msg, NULL, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
+
 static int acp(void)
 {
     char buf[16];
@@ -265,13 +277,7 @@ static int target(int width, int height)
         return 2;
     SetForegroundWindow(hwnd);
     SetFocus(hwnd);
-    outLine("ready");
-    MSG msg;
-    while (GetMessageW(&msg, NULL, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    return 0;
+    return serveWindows();
 }
 
 /* The stand-in tray: counts the WM_MOUSEMOVE messages that reach the toolbar; a burst ends
@@ -329,37 +335,7 @@ static int tray(int width, int height)
         outLine("hidden by another tray");
         return 2;
     }
-    outLine("ready");
-    MSG msg;
-    while (GetMessageW(&msg, NULL, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    return 0;
-}
-
-/* Another program's notification icon: Wine's desktop shows its taskbar (and takes the taskbar's
- * height from the work area) once the first icon is there. */
-static int notify(void)
-{
-    HWND hwnd = makeWindow(L"QuorvelNotifyOwner", DefWindowProcW, NULL, WS_EX_TOOLWINDOW, 1, 1);
-    NOTIFYICONDATAW data;
-    memset(&data, 0, sizeof data);
-    data.cbSize = sizeof data;
-    data.hWnd = hwnd;
-    data.uID = 1;
-    data.uFlags = NIF_ICON | NIF_TIP;
-    data.hIcon = LoadIcon(NULL, IDI_APPLICATION);
-    wcscpy(data.szTip, L"another program");
-    if (!hwnd || !Shell_NotifyIconW(NIM_ADD, &data))
-        return 2;
-    outLine("ready");
-    MSG msg;
-    while (GetMessageW(&msg, NULL, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    return 0;
+    return serveWindows();
 }
 
 static int screen(void)
@@ -570,13 +546,7 @@ static int pattern(int x, int y, int w, int h, const wchar_t *file)
         return 2;
     SetWindowPos(hwnd, HWND_TOPMOST, x, y, w, h, SWP_NOACTIVATE | SWP_SHOWWINDOW);
     UpdateWindow(hwnd);
-    outLine("ready");
-    MSG msg;
-    while (GetMessageW(&msg, NULL, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    return 0;
+    return serveWindows();
 }
 
 /* A bitmap file's colours as 0xRRGGBB, top-down; NULL when it cannot be loaded. */
@@ -712,8 +682,6 @@ int main(void)
         return tray(_wtoi(argv[2]), _wtoi(argv[3]));
     if (argc >= 2 && wcscmp(argv[1], L"screen") == 0)
         return screen();
-    if (argc >= 2 && wcscmp(argv[1], L"notify") == 0)
-        return notify();
     if (argc >= 3 && wcscmp(argv[1], L"frame") == 0)
         return frame(argv[2]);
     if (argc >= 4 && wcscmp(argv[1], L"icon") == 0)

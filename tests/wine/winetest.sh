@@ -54,6 +54,19 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# Makes $WINEPREFIX once (a marker file says it is complete).
+ensure_prefix() {
+    [ -f "$WINEPREFIX/.quorvel-ready" ] && return 0
+    rm -rf "$WINEPREFIX"
+    note "creating the Wine prefix $WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || fail "wineboot failed"
+    # Wine has no Tahoma to offer Qt's dialog font.
+    wine reg add "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes" \
+        /v "MS Shell Dlg 2" /d "DejaVu Sans" /f >/dev/null 2>&1 || fail "font substitution"
+    wineserver -w
+    touch "$WINEPREFIX/.quorvel-ready"
+}
+
 start_xvfb() {
     local size=${1:-1280x800} fifo display
     fifo=$(mktemp -u "$work/xvfb.XXXXXX")
@@ -149,16 +162,7 @@ case_setup() {
         [ -d "$LOCPATH/zh_CN.UTF-8" ] || fail "localedef could not build zh_CN.UTF-8 (package locales)"
     fi
     start_xvfb
-    if [ ! -f "$WINEPREFIX/.quorvel-ready" ]; then
-        rm -rf "$WINEPREFIX"
-        note "creating the Wine prefix $WINEPREFIX"
-        wineboot -i >/dev/null 2>&1 || fail "wineboot failed"
-        # Wine has no Tahoma to offer Qt's dialog font.
-        wine reg add "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes" \
-            /v "MS Shell Dlg 2" /d "DejaVu Sans" /f >/dev/null 2>&1 || fail "font substitution"
-        wineserver -w
-        touch "$WINEPREFIX/.quorvel-ready"
-    fi
+    ensure_prefix
     local acp
     acp=$(probe acp | tr -d '\r')
     [ "$acp" = 936 ] || fail "Wine's ANSI code page is '$acp', not 936: zh_CN locale not taken"
@@ -873,15 +877,7 @@ case_dpi() {
     # A prefix of its own: the DPI is a setting of the whole prefix.
     export WINEPREFIX="$work/prefix-dpi"
     start_xvfb 1920x1080
-    if [ ! -f "$WINEPREFIX/.quorvel-ready" ]; then
-        rm -rf "$WINEPREFIX"
-        note "creating the Wine prefix $WINEPREFIX"
-        wineboot -i >/dev/null 2>&1 || fail "wineboot failed"
-        wine reg add "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes" \
-            /v "MS Shell Dlg 2" /d "DejaVu Sans" /f >/dev/null 2>&1 || fail "font substitution"
-        wineserver -w
-        touch "$WINEPREFIX/.quorvel-ready"
-    fi
+    ensure_prefix
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1 \
         || fail "cannot set the DPI"
     fresh_session
