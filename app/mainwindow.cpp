@@ -122,8 +122,18 @@ MainWindow::MainWindow(const ProcessState &process, Platform &platform, QWidget 
     if (m_process.fileStartMode) {
         registerFileStartHotKey();
         // The whole file runs, as the editor would save and run it: a cut at a fixed size
-        // could stop in the middle of a line.
-        ExecuteInstructions(readWholeScriptFile(m_process.argument));
+        // could stop in the middle of a line. One too large to run is said in the final box,
+        // once the event loop runs (quitting needs it).
+        bool tooLarge = false;
+        const QString text = readWholeScriptFile(m_process.argument, &tooLarge);
+        if (tooLarge) {
+            const QString reason = QStringLiteral("文件过大!%1 大于%2MB,未执行。")
+                                       .arg(QDir::toNativeSeparators(m_process.argument))
+                                       .arg(maxEditorScriptBytes / (1024 * 1024));
+            QTimer::singleShot(0, this, [this, reason] { on_ShowDisposingFile(reason); });
+        } else {
+            ExecuteInstructions(text);
+        }
     } else {
         if (!m_process.autorun())
             show();
@@ -191,7 +201,8 @@ void MainWindow::applySettings()
 
     registerFixedHotKeys();
 
-    ui->lb_ShowDisposingFile->setText(runHintText());
+    // A default script too large to load is said instead of the hint.
+    ui->lb_ShowDisposingFile->setText(m_startupNote.isEmpty() ? runHintText() : m_startupNote);
 
     const auto fillField = [this](QLineEdit *field, const char *key) {
         const QByteArray value = setting(key);
@@ -252,7 +263,12 @@ void MainWindow::fillScriptList()
     QDir().mkpath(folder);
     if (QFileInfo::exists(m_process.defaultScriptPath())) {
         ui->cmBox_LoadInstruction->addItem(QStringLiteral("Quorvel"));
-        RenderScript(ui->tEdt_ExecuteText, readWholeScriptFile(m_process.defaultScriptPath()));
+        bool tooLarge = false;
+        const QString text = readWholeScriptFile(m_process.defaultScriptPath(), &tooLarge);
+        if (tooLarge)
+            m_startupNote = tooLargeScriptNote(m_process.defaultScriptPath());
+        else
+            RenderScript(ui->tEdt_ExecuteText, text);
     }
     ResetUndoHistory();
     QStringList names;
@@ -287,7 +303,16 @@ QByteArray MainWindow::setting(const char *key) const
 
 void MainWindow::writeSetting(const char *key, const QString &value)
 {
-    settings::WriteSetting(m_process.settingsPath, QByteArray(key), value.toLocal8Bit());
+    if (settings::WriteSetting(m_process.settingsPath, QByteArray(key), value.toLocal8Bit()) == 0)
+        return;
+    // Without a settings file nothing is saved by design; an existing one that cannot be
+    // written is said once, not at every change.
+    if (m_settingsFailureShown || !QFileInfo::exists(m_process.settingsPath))
+        return;
+    m_settingsFailureShown = true;
+    ui->lb_ShowDisposingFile->setText(
+        QStringLiteral("<span style=\" color:#ff0000;\">设置无法保存: %1 不可写!</span>")
+            .arg(QDir::toNativeSeparators(m_process.settingsPath).toHtmlEscaped()));
 }
 
 void MainWindow::setStandardTitle()
@@ -454,8 +479,14 @@ void MainWindow::on_pBtn_ExecuteInstruction_clicked()
         writeSetting("OEMVersion", stored);
     }
 
-    writeScriptFile(m_process.defaultScriptPath(), text);
+    // The default script mirrors the editor, unless it holds a script too large to have been
+    // loaded: that one is left alone.
+    const bool keepDefault = !mayReplaceScriptFile(m_process.defaultScriptPath());
+    if (!keepDefault)
+        writeScriptFile(m_process.defaultScriptPath(), text);
     ExecuteInstructions(text);
+    if (keepDefault && !m_process.fileStartMode)
+        ui->lb_ShowDisposingFile->setText(tooLargeScriptNote(m_process.defaultScriptPath()));
 }
 
 void MainWindow::on_cBox_ExecuteAtOnce_clicked()
@@ -514,6 +545,11 @@ void MainWindow::closeEvent(QCloseEvent *event)
 void MainWindow::SaveZtFile()
 {
     ui->lb_ShowDisposingFile->setText(runHintText());
-    if (!m_currentScriptPath.isEmpty() && QFileInfo::exists(m_currentScriptPath))
-        writeScriptFile(m_currentScriptPath, ui->tEdt_ExecuteText->toPlainText().trimmed());
+    if (m_currentScriptPath.isEmpty() || !QFileInfo::exists(m_currentScriptPath))
+        return;
+    if (!mayReplaceScriptFile(m_currentScriptPath)) {
+        ui->lb_ShowDisposingFile->setText(tooLargeScriptNote(m_currentScriptPath));
+        return;
+    }
+    writeScriptFile(m_currentScriptPath, ui->tEdt_ExecuteText->toPlainText().trimmed());
 }

@@ -232,6 +232,8 @@ private:
     SavedGeometry m_savedGeometry;
     QString m_currentScriptPath; // the script last loaded from the list
     bool m_finalMessageShown = false; // file-start mode: the one message box is up
+    bool m_settingsFailureShown = false; // a setting could not be saved, and that was said
+    QString m_startupNote; // said in the status line instead of the hint at start-up
 
     // Members of the subsystems, each in its own block like the slots above.
     // --- editor members ---

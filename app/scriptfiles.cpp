@@ -41,3 +41,15 @@ QString existingScriptFile(const QString &path)
     }
     return path;
 }
+
+bool mayReplaceScriptFile(const QString &path)
+{
+    return QFileInfo(path).size() <= maxEditorScriptBytes;
+}
+
+QString tooLargeScriptNote(const QString &path)
+{
+    return QStringLiteral("<span style=\" color:#ff0000;\">%1 大于%2MB,未载入,也不会被覆盖!</span>")
+        .arg(QFileInfo(path).fileName().toHtmlEscaped())
+        .arg(maxEditorScriptBytes / (1024 * 1024));
+}

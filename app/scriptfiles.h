@@ -22,3 +22,10 @@ QString readWholeScriptFile(const QString &path, bool *tooLarge = nullptr);
 // find that file on a file system that tells case apart. The path itself when it exists or when
 // no such file is there.
 QString existingScriptFile(const QString &path);
+
+// Whether the program may write over a script file. Not over one larger than it loads: the
+// editor never held that text, so writing the editor out would destroy it.
+bool mayReplaceScriptFile(const QString &path);
+
+// The status line's red note for a script file too large to load; the file stays as it is.
+QString tooLargeScriptNote(const QString &path);

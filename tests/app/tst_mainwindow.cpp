@@ -88,6 +88,22 @@ private slots:
         questions.clear();
     }
 
+    // Real message boxes are wide enough for a window manager to show their titles whole. First:
+    // a file-start window's quit() makes every later modal loop of this process return at once.
+    void messageBoxesAreWideEnoughForTheirTitles()
+    {
+        dialogs::setResponder({});
+        int width = 0;
+        QTimer::singleShot(100, [&width] {
+            if (QWidget *box = QApplication::activeModalWidget()) {
+                width = box->width();
+                box->close();
+            }
+        });
+        dialogs::about(nullptr, QStringLiteral("提示:"), QStringLiteral("保存成功!"));
+        QVERIFY2(width >= 320, qPrintable(QString::number(width)));
+    }
+
     void emptySettingsGiveDefaults()
     {
         Folder folder("");
@@ -283,6 +299,78 @@ private slots:
         QCOMPARE(helpFilePath(QStringLiteral("/a.qcf/Quorvel.qcf")), QStringLiteral("/a.qcf/QuorvelExplain.txt"));
     }
 
+    // A script too large to load is never written over: not by a run (the default script), not
+    // by Ctrl+S (a loaded one); the status line says why.
+    void scriptsTooLargeToLoadStayIntact()
+    {
+        Folder folder("", {{QStringLiteral("Quorvel.zt"), QByteArray("复制->big")},
+                              {QStringLiteral("big.zt"), QByteArray("复制->big")}});
+        const qint64 size = 18 * 1024 * 1024;
+        for (const char *name : {"/ZtFiles/Quorvel.zt", "/ZtFiles/big.zt"})
+            QVERIFY(QFile::resize(folder.path() + QLatin1String(name), size)); // sparse
+        auto w = makeWindow(false, {}, folder.path());
+        QVERIFY(editor(*w)->toPlainText().isEmpty());
+        QVERIFY2(status(*w)->text().contains(QStringLiteral("Quorvel.zt 大于16MB")), qPrintable(status(*w)->text()));
+
+        editor(*w)->setPlainText(QStringLiteral("复制->small"));
+        runButton(*w)->click();
+        QTRY_VERIFY_WITH_TIMEOUT(runButton(*w)->isEnabled(), 5000);
+        QVERIFY(status(*w)->text().contains(QStringLiteral("不会被覆盖")));
+
+        auto *list = w->findChild<QComboBox *>(QStringLiteral("cmBox_LoadInstruction"));
+        QMetaObject::invokeMethod(list, "activated", Q_ARG(QString, QStringLiteral("big")));
+        QCOMPARE(questions, QStringList {QStringLiteral("提示:|文件过大!")});
+        w->SaveZtFile();
+        QVERIFY(status(*w)->text().contains(QStringLiteral("big.zt 大于16MB")));
+
+        for (const char *name : {"/ZtFiles/Quorvel.zt", "/ZtFiles/big.zt"}) {
+            QFile file(folder.path() + QLatin1String(name));
+            QCOMPARE(file.size(), size);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.read(10), QByteArray("复制->big").left(10));
+        }
+    }
+
+    void fileStartOfATooLargeScriptSaysSo()
+    {
+        Folder folder("");
+        const QString script = folder.path() + QStringLiteral("/huge.zt");
+        writeFile(script, "复制->never");
+        QVERIFY(QFile::resize(script, 17 * 1024 * 1024));
+        auto w = makeWindow(true, script, folder.path());
+        QTRY_COMPARE_WITH_TIMEOUT(questions.size(), 1, 5000);
+        QVERIFY2(questions.at(0).startsWith(QStringLiteral("注意：|文件过大!")), qPrintable(questions.at(0)));
+        QVERIFY(questions.at(0).contains(QStringLiteral("huge.zt")));
+        QVERIFY(!w->instructionThread().isRunning());
+    }
+
+    // An existing settings file that cannot be written is said once in the status line; a
+    // missing one saves nothing by design and says nothing.
+    void unsavableSettingsAreSaidOnce_data()
+    {
+        QTest::addColumn<bool>("settingsExist");
+        QTest::newRow("settings file cannot be written") << true;
+        QTest::newRow("no settings file") << false;
+    }
+
+    void unsavableSettingsAreSaidOnce()
+    {
+        QFETCH(bool, settingsExist);
+        QTemporaryDir folder;
+        if (settingsExist) // a folder in the file's place: no one can write it, root neither
+            QVERIFY(QDir().mkpath(folder.filePath(QStringLiteral("Quorvel.qcf"))));
+        auto w = makeWindow(false, {}, folder.path());
+        auto *box = w->findChild<QCheckBox *>(QStringLiteral("cBox_ExecuteAtOnce"));
+        box->click();
+        if (settingsExist)
+            QVERIFY2(status(*w)->text().contains(QStringLiteral("设置无法保存")), qPrintable(status(*w)->text()));
+        else
+            QCOMPARE(status(*w)->text(), runHintText());
+        status(*w)->setText(QStringLiteral("later"));
+        box->click();
+        QCOMPARE(status(*w)->text(), QStringLiteral("later"));
+    }
+
     void helpButtonSaysWhenNoViewerOpensTheFile_data()
     {
         QTest::addColumn<bool>("viewerMissing");
@@ -319,21 +407,6 @@ private slots:
             QApplication::processEvents();
             QCOMPARE(editor(*w)->geometry(), editorAt);
         }
-    }
-
-    // Real message boxes are wide enough for a window manager to show their titles whole.
-    void messageBoxesAreWideEnoughForTheirTitles()
-    {
-        dialogs::setResponder({});
-        int width = 0;
-        QTimer::singleShot(100, [&width] {
-            if (QWidget *box = QApplication::activeModalWidget()) {
-                width = box->width();
-                box->close();
-            }
-        });
-        dialogs::about(nullptr, QStringLiteral("提示:"), QStringLiteral("保存成功!"));
-        QVERIFY2(width >= 320, qPrintable(QString::number(width)));
     }
 
     void runButtonTwoStates()

@@ -6,6 +6,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <functional>
+#include <grp.h>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -167,20 +170,65 @@ private slots:
         QCOMPARE(readFile(path), old);
     }
 
-    void unwritableFolderReportsFailure()
+    // A program folder the user may not write to, with a settings file the user may: the
+    // file is rewritten in place. Run as an ordinary user (root writes everywhere).
+    void readOnlyFolder_data()
     {
-        if (geteuid() == 0)
-            QSKIP("root writes everywhere");
-        QTemporaryDir ro;
-        const QString path = ro.filePath(QStringLiteral("Quorvel.qcf"));
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write("A=1\r\n");
-        f.close();
-        QFile::setPermissions(ro.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        QCOMPARE(WriteSetting(path, "K", "v"), -1);
-        QFile::setPermissions(ro.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QCOMPARE(readFile(path), QByteArray("A=1\r\n"));
+        QTest::addColumn<bool>("fileWritable");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("writable file") << true << 0 << QByteArray("K=v\r\nA=1\r\nB=a longer old tail\r\n");
+        QTest::newRow("read-only file") << false << -1 << QByteArray("A=1\r\nB=a longer old tail\r\n");
+    }
+
+    void readOnlyFolder()
+    {
+        QFETCH(bool, fileWritable);
+        QFETCH(int, result);
+        QFETCH(QByteArray, after);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Quorvel.qcf"));
+        writeFile(path, "A=1\r\nB=a longer old tail\r\n");
+        const QFileDevice::Permissions filePermissions = fileWritable
+            ? QFileDevice::Permissions(0x6666) // read and write for everyone
+            : QFileDevice::Permissions(0x4444);
+        QFile::setPermissions(path, filePermissions);
+        QFile::setPermissions(dir.path(), QFileDevice::Permissions(0x5555)); // read and enter
+        const int status = asOrdinaryUser([&] { return WriteSetting(path, "K", "v") == 0 ? 0 : 1; });
+        QFile::setPermissions(dir.path(), QFileDevice::Permissions(0x7700));
+        QCOMPARE(status == 0 ? 0 : -1, result);
+        QCOMPARE(readFile(path), after);
+        QCOMPARE(modeOf(path), modeOf(filePermissions));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList {QStringLiteral("Quorvel.qcf")});
+    }
+
+    void rewriteKeepsPermissions()
+    {
+        const QString path = fileWith("A=1\r\n");
+        const QFileDevice::Permissions mode(QFileDevice::ReadOwner | QFileDevice::WriteOwner
+            | QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ReadGroup);
+        QFile::setPermissions(path, mode);
+        QCOMPARE(WriteSetting(path, "K", "v"), 0);
+        QCOMPARE(modeOf(path), modeOf(mode));
+    }
+
+private:
+    // The owner, group and other bits; Qt's "user" bits say what the running user may do.
+    static int modeOf(QFileDevice::Permissions p) { return int(p) & 0x7077; }
+    static int modeOf(const QString &path) { return modeOf(QFile::permissions(path)); }
+
+    // Runs work in a child process as the user "nobody" when the test runs as root; its result.
+    static int asOrdinaryUser(const std::function<int()> &work)
+    {
+        const pid_t child = fork();
+        if (child == 0) {
+            if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+                _exit(99);
+            _exit(work());
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
     }
 };
 
