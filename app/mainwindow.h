@@ -254,7 +254,8 @@ private:
     void restoreCsvTableSettings();
     void connectCsvTracking();
     void disconnectCsvTracking();
-    enum class CsvSave { Saved, Skipped, NoFile, Failed };
+    QString m_csvTableFile; // canonical path of the file the table holds, once loaded or saved
+    enum class CsvSave { Saved, Skipped, NoFile, Failed, TooLarge };
     CsvSave saveCsvTable(bool evenWithoutAutoSave);
     void insertFirstCsvCell();
     // --- end CSV members ---

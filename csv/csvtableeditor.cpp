@@ -52,29 +52,35 @@ void MainWindow::RefreshData()
     if (!info.isFile())
         return;
 
-    disconnectCsvTracking();
-    const auto reconnect = qScopeGuard([this] { connectCsvTracking(); });
-    const bool large = info.size() > kLargeFileBytes;
-    if (large)
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto restoreCursor = qScopeGuard([large] {
+    csv::TableRead status = csv::TableRead::Ok;
+    {
+        disconnectCsvTracking();
+        const auto reconnect = qScopeGuard([this] { connectCsvTracking(); });
+        const bool large = info.size() > kLargeFileBytes;
         if (large)
-            QApplication::restoreOverrideCursor();
-    });
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restoreCursor = qScopeGuard([large] {
+            if (large)
+                QApplication::restoreOverrideCursor();
+        });
 
-    QTableWidget *table = ui->tblW_Csv;
-    table->horizontalHeader()->setStyleSheet(
-        QStringLiteral("QHeaderView::section{background-color:white; padding:0px 4px 2px "
-                       "4px;border:0.5px solid}"));
-    table->verticalHeader()->hide();
+        QTableWidget *table = ui->tblW_Csv;
+        table->horizontalHeader()->setStyleSheet(
+            QStringLiteral("QHeaderView::section{background-color:white; padding:0px 4px 2px "
+                           "4px;border:0.5px solid}"));
+        table->verticalHeader()->hide();
+        // The old table goes first, so the two are never held together.
+        csv::fillTable(*table, csv::Grid());
 
-    QByteArray bytes;
-    if (info.size() > 0) {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly))
-            bytes = file.readAll();
+        csv::TableFile file = csv::readTableFile(path);
+        status = file.status;
+        if (status == csv::TableRead::Ok)
+            csv::fillTable(*table, file.grid);
+        m_csvTableFile = status == csv::TableRead::Ok ? info.canonicalFilePath() : QString();
     }
-    csv::fillTable(*table, csv::parseTable(bytes));
+    // A refused file stays as it is: the table is empty and is never saved over it.
+    if (status == csv::TableRead::TooLarge)
+        dialogs::about(this, QStringLiteral("提示:"), csv::tooLargeText());
 }
 
 void MainWindow::on_pBtn_RefreshCsvData_clicked()
@@ -134,9 +140,16 @@ MainWindow::CsvSave MainWindow::saveCsvTable(bool evenWithoutAutoSave)
         return CsvSave::NoFile;
     if (!evenWithoutAutoSave && !ui->cBox_AutoSaveToCsvFile->isChecked())
         return CsvSave::Skipped;
+    // A file too large for the table never held the table's contents (it was refused, or the
+    // path was typed since): writing the table over it would throw its data away.
+    const QString target = QFileInfo(path).canonicalFilePath();
+    if (target != m_csvTableFile && csv::checkTableFile(path) == csv::TableRead::TooLarge)
+        return CsvSave::TooLarge;
     // Through a temporary file: a crash or a full disk never leaves half a table behind.
-    return saveFileAtomically(path, csv::tableBytes(*ui->tblW_Csv)) ? CsvSave::Saved
-                                                                    : CsvSave::Failed;
+    if (!saveFileAtomically(path, csv::tableBytes(*ui->tblW_Csv)))
+        return CsvSave::Failed;
+    m_csvTableFile = QFileInfo(path).canonicalFilePath();
+    return CsvSave::Saved;
 }
 
 void MainWindow::on_tblW_Csv_cellChanged(int, int)
@@ -153,6 +166,9 @@ void MainWindow::on_pBtn_SaveToCsvFile_clicked()
     case CsvSave::Failed:
         dialogs::about(
             this, QStringLiteral("提示:"), QStringLiteral("无法保存,csv文件可能被占用!"));
+        break;
+    case CsvSave::TooLarge:
+        dialogs::about(this, QStringLiteral("提示:"), csv::tooLargeText());
         break;
     case CsvSave::Saved:
     case CsvSave::Skipped:

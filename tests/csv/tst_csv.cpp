@@ -1,5 +1,7 @@
-// The CSV rules on real files, and the script commands 存csv and 查csv that use them.
+// The CSV rules on real files, the table editor's reading of them, and the script commands 存csv
+// and 查csv that use them.
 #include "csv/csvfile.h"
+#include "csv/csvtable.h"
 #include "testfiles.h"
 #include "scriptrun.h"
 
@@ -34,6 +36,10 @@ private slots:
     void lookupCommand_data();
     void lookupCommand();
     void lookupOfUnopenableFileEndsTheRunQuietly();
+    void tableRows_data();
+    void tableRows();
+    void tableLimits_data();
+    void tableLimits();
 };
 
 void TstCsv::lookupRule_data()
@@ -334,6 +340,109 @@ void TstCsv::lookupOfUnopenableFileEndsTheRunQuietly()
     QCOMPARE(record.messages, QStringList {QStringLiteral("complete")});
     QVERIFY(record.clipboardWrites.isEmpty());
     QVERIFY(record.steps.isEmpty());
+}
+
+// The table reads rows as the lookup does: CR LF, LF and CR each end one.
+void TstCsv::tableRows_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("rows"); // cells joined by "|"
+
+    QTest::newRow("CR LF") << QByteArray("a,b,c\r\nd,e\r\n") << QStringList {"a|b|c", "d|e"};
+    QTest::newRow("LF only") << QByteArray("a,b\nc,d\n") << QStringList {"a|b", "c|d"};
+    QTest::newRow("CR only") << QByteArray("a,b\rc,d") << QStringList {"a|b", "c|d"};
+    QTest::newRow("mixed, CR LF once")
+        << QByteArray("a\r\nb\nc\rd") << QStringList {"a", "b", "c", "d"};
+    QTest::newRow("blank lines vanish")
+        << QByteArray("\r\n\na\r\r\n\n\rb\r\n\r\n") << QStringList {"a", "b"};
+    QTest::newRow("empty cells kept") << QByteArray(",a,,\n,") << QStringList {"|a||", "|"};
+    QTest::newRow("quotes are plain text") << QByteArray("\"a,b\"\r\n") << QStringList {"\"a|b\""};
+    QTest::newRow("zero byte ends the text")
+        << QByteArray("a,b\r\n\0c\r\n", 10) << QStringList {"a|b"};
+    QTest::newRow("chinese") << QStringLiteral("名称,颜色\n苹果,红色").toLocal8Bit()
+                             << QStringList {
+                                    QStringLiteral("名称|颜色"), QStringLiteral("苹果|红色")};
+    QTest::newRow("empty") << QByteArray() << QStringList();
+}
+
+void TstCsv::tableRows()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, rows);
+    writeFile(path(QStringLiteral("table.csv")), file);
+    const csv::TableFile read = csv::readTableFile(path(QStringLiteral("table.csv")));
+    QCOMPARE(read.status, csv::TableRead::Ok);
+    QStringList got;
+    int columns = 0;
+    for (const QVector<QString> &row : read.grid.rows) {
+        got << QStringList(row.toList()).join(QLatin1Char('|'));
+        columns = qMax(columns, row.size());
+    }
+    QCOMPARE(got, rows);
+    QCOMPARE(read.grid.columns, columns);
+}
+
+// The widget keeps a slot for every row × column pair, so the limit is on that product; the
+// byte limit holds before anything is read (a sparse file stands for a huge one).
+void TstCsv::tableLimits_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<qint64>("sparseSize"); // instead of the content when above 0
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("columns");
+
+    const int ok = int(csv::TableRead::Ok);
+    const int tooLarge = int(csv::TableRead::TooLarge);
+    const int cells = int(csv::kMaxTableCells);
+    const QByteArray oneRow = QByteArray("x,").repeated(cells - 1) + "x\r\n";
+    QTest::newRow("a million cells in one row") << oneRow << qint64(0) << ok << 1 << cells;
+    QTest::newRow("one cell more") << "x," + oneRow << qint64(0) << tooLarge << 0 << 0;
+    QTest::newRow("a thousand by a thousand")
+        << (QByteArray("x,").repeated(999) + "x\n").repeated(1000) << qint64(0) << ok << 1000
+        << 1000;
+    QTest::newRow("a million LF rows")
+        << QByteArray("x\n").repeated(cells) << qint64(0) << ok << cells << 1;
+    // Only half a million cells are read, but the short row takes as many slots as the long one.
+    QTest::newRow("rows times the widest row")
+        << QByteArray("x,").repeated(cells / 2) + "x\r\nx\r\n"
+        << qint64(0) << tooLarge << 0 << 0;
+    QTest::newRow("at the byte limit") << QByteArray() << csv::kMaxTableBytes << ok << 0 << 0;
+    QTest::newRow("one byte over") << QByteArray() << csv::kMaxTableBytes + 1 << tooLarge << 0 << 0;
+    QTest::newRow("4 GB") << QByteArray() << (qint64(4) << 30) << tooLarge << 0 << 0;
+}
+
+void TstCsv::tableLimits()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(qint64, sparseSize);
+    QFETCH(int, status);
+    QFETCH(int, rows);
+    QFETCH(int, columns);
+    const QString name = path(QStringLiteral("limit.csv"));
+    QFile::remove(name);
+    if (sparseSize > 0) {
+        QFile sparse(name);
+        QVERIFY(sparse.open(QIODevice::WriteOnly));
+        if (!sparse.resize(sparseSize))
+            QSKIP("no room for a sparse file here");
+    } else {
+        writeFile(name, file);
+    }
+
+    QElapsedTimer timer;
+    timer.start();
+    const csv::TableFile read = csv::readTableFile(name);
+    QCOMPARE(int(read.status), status);
+    QCOMPARE(read.grid.rows.size(), rows);
+    QCOMPARE(read.grid.columns, columns);
+    // A save checks the file it would replace the same way.
+    QCOMPARE(int(csv::checkTableFile(name)), status);
+    // Refused by its size, even the 4 GB file is never read (generous for sanitizer builds).
+    if (sparseSize > csv::kMaxTableBytes)
+        QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(QFileInfo(name).size(), sparseSize > 0 ? sparseSize : qint64(file.size()));
+    QFile::remove(name);
 }
 
 QTEST_MAIN(TstCsv)

@@ -4,12 +4,14 @@
 #include "testfiles.h"
 #include "app/mainwindow.h"
 #include "csv/csvfile.h"
+#include "csv/csvtable.h"
 #include "fakeplatform.h"
 #include "settings/settings.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -82,6 +84,19 @@ private:
         writeFile(file, content);
         child<QLineEdit>("lEdt_CsvFilePath")->setText(file);
         emit child<QTabWidget>("tabWidget")->tabBar()->tabBarClicked(2);
+    }
+
+    // How far the column's width is from the view's own measure of it (its cells, the grid
+    // line, the header) plus 5 pixels. The tables here are short enough to measure every row.
+    int widthError(int column) const
+    {
+        int measured = table()->horizontalHeader()->sectionSizeHint(column);
+        for (int r = 0; r < table()->rowCount(); ++r) {
+            const QModelIndex index = table()->model()->index(r, column);
+            measured = qMax(
+                measured, table()->sizeHintForIndex(index).width() + (table()->showGrid() ? 1 : 0));
+        }
+        return qAbs(table()->columnWidth(column) - (measured + 5));
     }
 
     void edit(int row, int column, const QString &text)
@@ -235,6 +250,8 @@ private slots:
         QCOMPARE(grid(), (QStringList {"a|b|c", "d|e|-"}));
         QVERIFY(table()->verticalHeader()->isHidden());
         QCOMPARE(table()->horizontalHeader()->sectionResizeMode(2), QHeaderView::Stretch);
+        QCOMPARE(widthError(0), 0);
+        QCOMPARE(widthError(1), 0);
         QVERIFY(table()->horizontalHeader()->styleSheet().startsWith(
             QStringLiteral("QHeaderView::section{background-color:white;")));
         QCOMPARE(readFile(file), QByteArray("a,b,c\r\n\r\n\r\nd,e\r\n")); // loading writes nothing
@@ -345,6 +362,109 @@ private slots:
         child<QLineEdit>("lEdt_CsvFilePath")->setText(path(QStringLiteral("missing.csv")));
         click("pBtn_RefreshCsvData");
         QCOMPARE(grid(), QStringList {"3"});
+    }
+
+    // Rows end at LF or CR as at CR LF; saving writes CR LF.
+    void bareLineEndsAreRows()
+    {
+        const QString file = path(QStringLiteral("lf.csv"));
+        openTable(file, "a,b\nc\rd,e\n");
+        QCOMPARE(grid(), (QStringList {"a|b", "c|-", "d|e"}));
+        edit(1, 1, QStringLiteral("x"));
+        QCOMPARE(readFile(file), QByteArray("a,b\r\nc,x\r\nd,e\r\n"));
+    }
+
+    // 600,000 columns once took minutes to size (each width set walked all the columns). About
+    // a third of a second in a release build; the bound leaves room for sanitizer builds.
+    void wideTableLoadsInTime()
+    {
+        const int columns = 600000;
+        // Texts of one length but different widths, and wide characters.
+        const QByteArray wide = QStringLiteral("表格").toLocal8Bit();
+        QByteArray row;
+        for (int c = 0; c < columns; ++c) {
+            row += c % 7 == 3 ? wide : c % 2 ? QByteArray("WW") : QByteArray("ii");
+            row += QByteArray::number(c) + (c + 1 < columns ? "," : "\r\n");
+        }
+        const QString file = path(QStringLiteral("wide.csv"));
+        QElapsedTimer timer;
+        timer.start();
+        openTable(file, row);
+        QVERIFY2(timer.elapsed() < 60000, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(table()->rowCount(), 1);
+        QCOMPARE(table()->columnCount(), columns);
+        QVERIFY(questions.isEmpty());
+
+        // Wide tables measure each distinct width once; the widths stay the view's own.
+        for (const int c : {0, 9, 10, 17, 99999, 123456, 123457, columns - 2})
+            QVERIFY2(widthError(c) <= 1, qPrintable(QString::number(c)));
+        QCOMPARE(table()->horizontalHeader()->sectionResizeMode(columns - 1), QHeaderView::Stretch);
+
+        edit(0, 0, QStringLiteral("x"));
+        QCOMPARE(readFile(file), "x" + row.mid(row.indexOf(',')));
+    }
+
+    // A file too large for the table is refused with a message and never written over: not by
+    // an edit, a removal or the save button, and not after a restart that never loaded it.
+    void tooLargeFileIsRefusedAndKept_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<qint64>("sparseSize"); // instead of the content when above 0
+
+        const int cells = int(csv::kMaxTableCells);
+        QTest::newRow("too many cells") << QByteArray("x,").repeated(cells) + "x\r\n" << qint64(0);
+        QTest::newRow("LF rows times the widest row") << QByteArray("x,").repeated(cells / 2)
+                + "x\nx\n" << qint64(0);
+        QTest::newRow("too many bytes") << QByteArray() << csv::kMaxTableBytes + 1;
+    }
+
+    void tooLargeFileIsRefusedAndKept()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(qint64, sparseSize);
+        const QString small = path(QStringLiteral("small.csv"));
+        const QString huge = path(QStringLiteral("huge.csv"));
+        if (sparseSize > 0) {
+            QFile sparse(huge);
+            QVERIFY(sparse.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            if (!sparse.resize(sparseSize))
+                QSKIP("no room for a sparse file here");
+        } else {
+            writeFile(huge, content);
+        }
+        const qint64 size = QFileInfo(huge).size();
+        const auto untouched = [&] {
+            return QFileInfo(huge).size() == size && (sparseSize > 0 || readFile(huge) == content);
+        };
+        const QString refusal = QStringLiteral(
+            "提示:|文件过大,无法在表格中编辑!表格最多1000000个单元格(行数×列数),文件不超过64MB。|");
+
+        openTable(small, "a,b\r\n");
+        child<QLineEdit>("lEdt_CsvFilePath")->setText(huge);
+        emit child<QTabWidget>("tabWidget")->tabBar()->tabBarClicked(2);
+        QCOMPARE(questions, QStringList {refusal});
+        QCOMPARE(grid(), QStringList()); // the other file's table is not left in its place
+
+        click("pBtn_InsertRow");
+        edit(0, 0, QStringLiteral("x"));
+        table()->setCurrentCell(0, 0);
+        click("pBtn_InsertRow");
+        click("pBtn_RemoveRow");
+        click("pBtn_SaveToCsvFile");
+        QCOMPARE(questions, (QStringList {refusal, refusal}));
+        QVERIFY(untouched());
+
+        makeWindow();
+        child<QLineEdit>("lEdt_CsvFilePath")->setText(huge);
+        click("pBtn_InsertRow");
+        edit(0, 0, QStringLiteral("y"));
+        QVERIFY(untouched());
+
+        // Other files still load and save.
+        openTable(small, "c\r\n");
+        edit(0, 0, QStringLiteral("d"));
+        QCOMPARE(readFile(small), QByteArray("d\r\n"));
+        QFile::remove(huge);
     }
 
     // After every operation, also a failing one, an edit is still saved.
