@@ -66,6 +66,158 @@ void BM_PrepareLargeScript(benchmark::State &state)
 }
 BENCHMARK(BM_PrepareLargeScript)->Unit(benchmark::kMillisecond);
 
+// A 1.5 MB script: 100,000 #define lines with four-letter names, then 20,000 lines that use
+// every fifth macro, half of them twice.
+QString manyDefines()
+{
+    QString text;
+    text.reserve(1600 * 1000);
+    const auto name = [](int i) {
+        QString n(4, QLatin1Char('A'));
+        for (int k = 3; k >= 0; --k, i /= 26)
+            n[k] = QLatin1Char(char('A' + i % 26));
+        return n;
+    };
+    for (int i = 0; i < 100000; ++i)
+        text += QStringLiteral("#define %1 %2\n").arg(name(i)).arg(i % 1000);
+    for (int i = 0; i < 20000; ++i)
+        text += QStringLiteral("延时->%1%2\n").arg(name(i * 5), i % 2 ? name(i * 5) : QString());
+    return text;
+}
+
+void BM_PrepareManyDefines(benchmark::State &state)
+{
+    const QString text = manyDefines();
+    int lines = 0;
+    for (auto _ : state) {
+        lines = preparation::prepareFull(text).size();
+        benchmark::DoNotOptimize(lines);
+    }
+    state.counters["input_bytes"] = text.toUtf8().size();
+    state.counters["prepared_lines"] = lines;
+}
+BENCHMARK(BM_PrepareManyDefines)->Unit(benchmark::kMillisecond);
+
+// A file holding one line that inserts itself twice: "#insert P X #insert P ".
+void BM_PrepareSelfInsertingLine(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("s.zt"));
+    writeFile(path, QStringLiteral("#insert %1 X #insert %1 ").arg(path));
+    const QString text = readScriptFile(path);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(preparation::prepareFull(text));
+    state.counters["input_bytes"] = text.toUtf8().size();
+}
+BENCHMARK(BM_PrepareSelfInsertingLine)->Unit(benchmark::kMillisecond);
+
+// Hard inputs of 64 KB, one per argument.
+struct Hard64K
+{
+    QTemporaryDir dir;
+    QString text;
+    const char *label = "";
+
+    explicit Hard64K(int which)
+    {
+        const int limit = 64 * 1024;
+        const QString small = dir.filePath(QStringLiteral("a.zt"));
+        writeFile(small, QStringLiteral("a->1\r\nb->2\r\n"));
+        int i = 0;
+        switch (which) {
+        case 0: // distinct block comments
+            label = "distinct comments";
+            while (text.size() < limit)
+                text += QStringLiteral("/*%1*/ x->1\n").arg(i++);
+            break;
+        case 1: // every comment twice, the copies far apart
+        {
+            label = "comment pairs";
+            QString tail;
+            while (text.size() * 2 < limit) {
+                text += QStringLiteral("/*%1*/\n").arg(i);
+                tail += QStringLiteral("x /*%1*/\n").arg(i++);
+            }
+            text += tail;
+            break;
+        }
+        case 2: // each macro's value names the next one
+            label = "macro chain";
+            while (text.size() < limit - 40) {
+                text += QStringLiteral("#define M%1 x M%2 y\n").arg(i, 5, 10, QLatin1Char('0')).arg(i + 1, 5, 10, QLatin1Char('0'));
+                ++i;
+            }
+            text += QStringLiteral("a->M00000\n");
+            break;
+        case 3: // macros whose names occur in all later directive lines
+            label = "macros rewriting later directives";
+            while (text.size() < limit - 40) {
+                text += QStringLiteral("#define Q%1 Q%2\n").arg(i).arg(i + 1);
+                ++i;
+            }
+            text += QStringLiteral("a->Q0\n");
+            break;
+        case 4: // many spellings of one small file
+            label = "inserts of a small file";
+            while (text.size() < limit) {
+                QString path = dir.path();
+                for (int bit = 0; bit < 12; ++bit)
+                    path += (i >> bit) & 1 ? QStringLiteral("//.") : QStringLiteral("/.");
+                text += QStringLiteral("#insert %1/a.zt\n").arg(path);
+                ++i;
+            }
+            break;
+        case 5: // one line of directives naming no file
+            label = "long line of missing inserts";
+            while (text.size() < limit)
+                text += QStringLiteral("#insert x%1 ").arg(i++);
+            break;
+        case 7: // copies inside other comments: every round searches the rest
+        {
+            label = "comments inside comments";
+            QString copies;
+            while (text.size() + copies.size() < limit) {
+                text += QStringLiteral("/*%1*/\n").arg(i);
+                copies += QStringLiteral("/* /*%1*/ */\n").arg(i++);
+            }
+            text += copies;
+            break;
+        }
+        case 8: // each comment followed by "*" and its copy: every round searches the rest
+            label = "comments glued to their copies";
+            while (text.size() < limit)
+                text += QStringLiteral("/*%1*/*/*%1*/\n").arg(i++);
+            break;
+        case 6: // one long word, rewritten by many macros
+        {
+            label = "long word, many macros";
+            QString word;
+            for (int k = 0; k < 800; ++k) {
+                text += QStringLiteral("#define N%1 n\n").arg(k, 3, 10, QLatin1Char('0'));
+                word += QStringLiteral("N%1").arg(k, 3, 10, QLatin1Char('0'));
+            }
+            while (text.size() + word.size() < limit)
+                text += QStringLiteral("x->") + word + QLatin1Char('\n');
+            break;
+        }
+        }
+    }
+};
+
+void BM_PrepareHard64K(benchmark::State &state)
+{
+    Hard64K input(int(state.range(0)));
+    int lines = 0;
+    for (auto _ : state) {
+        lines = preparation::prepareFull(input.text).size();
+        benchmark::DoNotOptimize(lines);
+    }
+    state.SetLabel(input.label);
+    state.counters["input_bytes"] = input.text.toUtf8().size();
+    state.counters["prepared_lines"] = lines;
+}
+BENCHMARK(BM_PrepareHard64K)->DenseRange(0, 8)->Unit(benchmark::kMillisecond);
+
 void BM_InterpreterThroughput(benchmark::State &state)
 {
     // A loop of simple variable lines, run on the real thread with zero pacing.

@@ -16,9 +16,22 @@ using FileReader = std::function<std::optional<QString>(const QString &path)>;
 // The default reader: the whole file up to its first zero byte, local 8-bit.
 std::optional<QString> readInsertFile(const QString &path);
 
+// Limits of one preparation, all counted over the whole of it rather than per macro or per
+// path, so that its time and memory follow from the input alone. Real scripts stay far below.
+//
 // The largest text a preparation builds while expanding macros and inclusions. Scripts that
 // would grow past it (runaway macros, files that insert themselves) stop expanding there.
 constexpr int maxPreparedChars = 8 * 1024 * 1024;
+// How many #insert directives are replaced by file text, counting every replaced occurrence.
+// When the next round would go past it, inclusion stops and the directives still in the text
+// stay there, as a missing file's do.
+constexpr int maxInsertions = 8192;
+// How much text the expansion writes in all: replaced lines of macros and inserted file text.
+// Bounds the work of scripts whose text stays small but is rewritten again and again; when it
+// runs out, expansion stops and keeps the text as it is.
+constexpr qint64 maxExpansionChars = 32 * 1024 * 1024;
+// No file has a longer path; a longer #insert path is taken as a missing file without asking.
+constexpr int maxInsertPathChars = 4096;
 
 // Full preparation: comment spellings, block comments, macros, inclusions, line filtering.
 QStringList prepareFull(const QString &text, const FileReader &reader = readInsertFile);

@@ -1,7 +1,10 @@
 #include "engine/preparation.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -33,6 +36,12 @@ private slots:
     void runawayInclusionsTerminate();
     void runawayMacrosTerminate_data();
     void runawayMacrosTerminate();
+    void sameAsWholeTextSteps_data();
+    void sameAsWholeTextSteps();
+    void inclusionLimits_data();
+    void inclusionLimits();
+    void boundedTime_data();
+    void boundedTime();
     void scriptFileReading_data();
     void scriptFileReading();
 
@@ -70,6 +79,8 @@ void TstPreparation::initTestCase()
     writeFile("dbl.zt",
         "#insert " + d + "/dbl.zt\n#insert " + d + "//dbl.zt\n#insert " + d + "///dbl.zt\nx->1\n");
     writeFile("bigself.zt", "#insert " + d + "/bigself.zt\n" + QByteArray(100000, 'y') + "->1\n");
+    // One line inserting itself twice: every round made a new, longer path on that line.
+    writeFile("line.zt", "#insert " + d + "/line.zt X #insert " + d + "/line.zt ");
 }
 
 void TstPreparation::comments_data()
@@ -99,6 +110,25 @@ void TstPreparation::comments_data()
         << "a->1 */\nb->2 /* c->3 */ d\ne->4" << QStringList {"a->1 */", "b->2  d", "e->4"};
     QTest::newRow("stray */ alone") << "a->1 */ b" << QStringList {"a->1 */ b"};
     QTest::newRow("block, then line comment") << "/* a */ b->1 // c" << QStringList {"b->1"};
+    // Every copy of a removed piece goes with it, also inside a later comment, which then ends
+    // at its own "*/".
+    QTest::newRow("copy inside a later comment")
+        << "/*a*/ x->1 /*b /*a*/ c->2 */ y->3" << QStringList {"x->1  y->3"};
+    QTest::newRow("copies side by side") << "/*a*//*a*/x->1 /*a*/" << QStringList {"x->1"};
+    QTest::newRow("copies between * and /")
+        << "a->1 */*a*/ /*a*/* b->2" << QStringList {"a->1 * * b->2"};
+    QTest::newRow("copy glued to the next comment")
+        << "/*a*/ b->1 /*a*//*c*/ d->2 /*c*/" << QStringList {"b->1  d->2"};
+    QTest::newRow("/*/ is a whole piece")
+        << "x->/*/ y->1 */ /*/ z->2" << QStringList {"x-> y->1 */  z->2"};
+    // A copy inside a comment changes where that comment ends; many comments after it.
+    QString many = QStringLiteral("/*a*/ b->0\n/* /*a*/ */c->0\n");
+    QStringList lines {"b->0", "c->0"};
+    for (int i = 0; i < 3000; ++i) {
+        many += QStringLiteral("/*%1*/x->%1\n").arg(i);
+        lines << QStringLiteral("x->%1").arg(i);
+    }
+    QTest::newRow("copy inside a comment, then many") << many << lines;
 }
 
 void TstPreparation::comments()
@@ -137,6 +167,23 @@ void TstPreparation::macros_data()
     // Block comments go first, line comments last.
     QTest::newRow("after a block comment") << "/* c */\n#define P q\nP->1" << QStringList {"q->1"};
     QTest::newRow("after a line comment") << "// c\n#define P q\nP->1" << QStringList {"P->1"};
+    // The directive line is removed wherever it stands, before the name is replaced.
+    QTest::newRow("later copy of the line")
+        << "#define A 1\nx->A\n#define A 1\ny->A" << QStringList {"x->1", "y->1"};
+    QTest::newRow("copy inside a line joins it to the next")
+        << "#define A 1\nab#define A 1\ncd->A" << QStringList {"abcd->1"};
+    QTest::newRow("name formed by the join")
+        << "#define AB 1\nx->A#define AB 1\nB" << QStringList {"x->1"};
+    // After an empty line the directive line begins with its line feed, and so do the copies.
+    QTest::newRow("line feed before the line")
+        << "#define A 1\n\n#define B 2\nx->AB\nz\n#define B 2\ny->B"
+        << QStringList {"x->12", "zy->2"};
+    QTest::newRow("CR LF before the line")
+        << "#define A 1\r\n\r\n#define B 2\r\nx\r\n#define B 2\r\ny->AB" << QStringList {"xy->12"};
+    QTest::newRow("value is no directive")
+        << "#define P a->1;#define Q 2\nP\nb->Q" << QStringList {"a->1", "b->Q"};
+    QTest::newRow("value spans lines")
+        << "#define N 2;3\nx->N\n#define M 4\ny->N" << QStringList {"x->2", "y->2"};
 }
 
 void TstPreparation::macros()
@@ -215,12 +262,21 @@ void TstPreparation::inclusions_data()
     QTest::newRow("inside a block comment") << "/*\n#insert $D/a.zt\n*/" << QStringList {};
     // Inclusion comes before line comments: only the first inserted line is commented out.
     QTest::newRow("behind //") << "// #insert $D/two.zt" << QStringList {"t->2"};
+    // Whole copies of a missing directive stay, even where an existing path begins them.
+    QTest::newRow("copies of a missing directive")
+        << "#insert $D/a.zt->x\n#insert $D/a.zt\n#insert $D/a.zt->x"
+        << QStringList {"#insert $D/a.zt->x", "a->1", "#insert $D/a.zt->x"};
+    QTest::newRow("existing path begins a longer line")
+        << "#insert $D/a.zt->x y\n#insert $D/a.zt\n#insert $D/a.zt->x"
+        << QStringList {"a->1", "->x y", "a->1", "#insert $D/a.zt->x"};
 }
 
 void TstPreparation::inclusions()
 {
     QFETCH(QString, script);
     QFETCH(QStringList, expected);
+    for (QString &line : expected)
+        line = inDir(line);
     QCOMPARE(prepareFull(inDir(script)), expected);
 }
 
@@ -321,6 +377,28 @@ void TstPreparation::runawayMacrosTerminate_data()
         laughs += QStringLiteral("#define %1 %2\n").arg(QChar(c), QString(10, QChar(c + 1)));
     QTest::newRow("nine levels of ten") << laughs + "x->A\n";
     QTest::newRow("value makes a directive") << "#define Q #define Q Q;Q\nQ\nQ\nx->Q\n";
+    // Directive lines that differ only in the blanks between name and value, each name in all
+    // the lines after it: a round must cost its own line, not a walk over the text.
+    QString swaps;
+    for (int k = 0; k < 16384; ++k) {
+        QString blanks;
+        for (int bit = 0; bit < 14; ++bit)
+            blanks += (k >> bit) & 1 ? QLatin1Char('\t') : QLatin1Char(' ');
+        swaps += k % 2 ? "#define y" + blanks + "x\n" : "#define x" + blanks + "y\n";
+    }
+    for (int i = 0; i < 200; ++i)
+        swaps += "a->" + QString(500, QLatin1Char('x')) + "\n";
+    QTest::newRow("names in every later line") << swaps;
+    // Each round rewrites one long line without making it longer: the budget of written text
+    // ends it (some 30 G characters otherwise).
+    QString line;
+    QString defines;
+    for (int i = 0; i < 100000; ++i) {
+        const QString name = QStringLiteral("N%1").arg(i, 5, 10, QLatin1Char('0'));
+        defines += "#define " + name + " n\n";
+        line += name;
+    }
+    QTest::newRow("one long line rewritten by every macro") << defines + "x->" + line + "\n";
 }
 
 void TstPreparation::runawayMacrosTerminate()
@@ -331,6 +409,304 @@ void TstPreparation::runawayMacrosTerminate()
     const QStringList lines = prepareFull(script);
     QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed()) + " ms"));
     QVERIFY(totalSize(lines) <= maxPreparedChars + script.size());
+}
+
+// The preparation steps done literally on the whole text, round after round: slow, but plainly
+// what the format says. Directives of missing files are parked behind markers with all their
+// whole copies, and put back at the end.
+namespace literal {
+
+QString blockComments(QString text)
+{
+    for (int start = text.indexOf("/*"); start >= 0; start = text.indexOf("/*")) {
+        const int end = text.indexOf("*/", start);
+        text.remove(end < 0 ? text.mid(start) : text.mid(start, end + 2 - start));
+    }
+    return text;
+}
+
+QString macros(QString text)
+{
+    static const QRegularExpression directive("\\A(?:\\r\\n|\\s)?#define\\s+(\\S+)\\s+([^\\n]+)\\n",
+        QRegularExpression::UseUnicodePropertiesOption);
+    for (QRegularExpressionMatch m = directive.match(text); m.hasMatch();
+         m = directive.match(text)) {
+        QString value = m.captured(2);
+        if (value.endsWith('\r'))
+            value.chop(1);
+        text.remove(m.captured(0));
+        text.replace(m.captured(1), value.replace(';', '\n'));
+        if (text.size() > 100000)
+            return QString(); // runaway: the limits are tested elsewhere
+    }
+    return text;
+}
+
+// The last "#insert", white space, and a path (the rest of its line without trailing blanks).
+bool lastInsert(const QString &text, QString *directive, QString *path)
+{
+    for (int at = text.lastIndexOf("#insert"); at >= 0;
+         at = at > 0 ? text.lastIndexOf("#insert", at - 1) : -1) {
+        int start = at + 7;
+        while (start < text.size() && text.at(start).isSpace())
+            ++start;
+        if (start == at + 7 || start == text.size())
+            continue;
+        int end = text.indexOf('\n', start);
+        for (end = end < 0 ? text.size() : end; text.at(end - 1).isSpace();)
+            --end;
+        *directive = text.mid(at, end - at);
+        *path = text.mid(start, end - start);
+        return true;
+    }
+    return false;
+}
+
+QString inclusions(QString text, const FileReader &reader)
+{
+    QStringList parked;
+    QString directive;
+    QString path;
+    for (int round = 0; lastInsert(text, &directive, &path); ++round) {
+        if (round > 1000)
+            return QString(); // a cycle: the limits are tested elsewhere
+        if (const std::optional<QString> content = reader(QDir::toNativeSeparators(path))) {
+            text.replace(directive, *content);
+            continue;
+        }
+        const QString marker = QChar(0xFDD0) + QString::number(parked.size()) + QChar(0xFDD1);
+        parked << directive;
+        for (int from = 0, at; (at = text.indexOf(directive, from)) >= 0;) {
+            int after = at + directive.size();
+            while (after < text.size() && text.at(after) != '\n' && text.at(after).isSpace())
+                ++after;
+            from = at + directive.size();
+            if (after == text.size() || text.at(after) == '\n') {
+                text.replace(at, directive.size(), marker);
+                from = at + marker.size();
+            }
+        }
+    }
+    for (int i = parked.size() - 1; i >= 0; --i)
+        text.replace(QChar(0xFDD0) + QString::number(i) + QChar(0xFDD1), parked.at(i));
+    return text;
+}
+
+} // namespace literal
+
+void TstPreparation::sameAsWholeTextSteps_data()
+{
+    QTest::addColumn<QStringList>("pieces");
+    QTest::addColumn<int>("step"); // 0 comments, 1 macros, 2 inclusions, 3 all
+
+    const QStringList comments {"/", "*", "/*", "*/", "a", "\n", " ", "/*a*/", "/*b*/", "/*/",
+        "*/*a*/", "/*a*//*a*/", "/*b /*a*/ */", "x/", "/* /*b*/ */", "x->1"};
+    const QStringList macros {"#define ", "A", "B", "AB", "ABCDEFGHIJ", "XABCDEFGHIJK", " ", "\t",
+        "\n", "\n", "\r\n", ";", "x->", "#define A B\n", "\n#define AB x\n", "x#define A B\n",
+        "#define\nA B\n", "#define A \n", "#define Q #define Q Q;Q\n", "Q", "#define A A\n",
+        "#define ABCDEFGHIJ A;ABCDEFGHIJ\n"};
+    const QStringList inclusions {"#insert", " ", "\n", "f", "g", "fg", "h", "\r\n", "x->1",
+        "#insert f\n", "#insert g ", "#ins", "ert", "k", "\t", "#insert f->x\n", "#insert\n"};
+    QTest::newRow("comments") << comments << 0;
+    QTest::newRow("macros") << macros << 1;
+    QTest::newRow("inclusions") << inclusions << 2;
+    QTest::newRow("all") << comments + macros + inclusions << 3;
+}
+
+// Random scripts of the pieces that are hard for the fast steps: copies of comments inside and
+// next to others, directive lines repeated, joined and split over lines, inserted directives
+// that begin other ones.
+void TstPreparation::sameAsWholeTextSteps()
+{
+    QFETCH(QStringList, pieces);
+    QFETCH(int, step);
+    const QHash<QString, QString> files {{"f", "f->1\n#insert g\n"}, {"g", "g->1"},
+        {"fg", "#insert f\n#insert g "}, {"k", "#ins"}, {"g  x", "#insert"}};
+    const FileReader reader = [&files](const QString &path) -> std::optional<QString> {
+        if (files.contains(path))
+            return files.value(path);
+        return std::nullopt;
+    };
+    // With two directives on a line, the later one's kept text reads into the earlier one's
+    // path; the markers above would put themselves there instead. Such lines are left out.
+    const auto twoOnALine = [](const QString &text) {
+        for (const QString &line : text.split('\n')) {
+            if (line.count("#insert") > 1)
+                return true;
+        }
+        return false;
+    };
+    QRandomGenerator random(step + 1);
+    for (int round = 0; round < 4000; ++round) {
+        QString script;
+        for (int n = random.bounded(1, 40); n > 0; --n)
+            script += pieces.at(random.bounded(pieces.size()));
+        QString expected;
+        QString actual;
+        if (step == 0) {
+            expected = literal::blockComments(script);
+            actual = removeBlockComments(script);
+        } else if (step == 1) {
+            expected = literal::macros(script);
+            if (expected.isNull())
+                continue;
+            actual = expandMacros(script);
+        } else {
+            QString text = step == 3 ? literal::macros(literal::blockComments(script)) : script;
+            if (text.isNull() || twoOnALine(text))
+                continue;
+            expected = literal::inclusions(text, reader);
+            if (expected.isNull())
+                continue;
+            actual = step == 3 ? prepareFull(script, reader).join('\n')
+                               : expandInclusions(script, reader);
+            if (step == 3)
+                expected = filterLines(expected).join('\n');
+        }
+        if (actual != expected)
+            QFAIL(qPrintable(QStringLiteral("script %1\nexpected %2\nactual   %3")
+                                 .arg(script.toUtf8().toPercentEncoding(), expected, actual)));
+    }
+}
+
+void TstPreparation::inclusionLimits_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("file"); // what every path reads
+    QTest::addColumn<int>("reads");
+    QTest::addColumn<int>("minLines");
+    QTest::addColumn<int>("maxLines");
+
+    const QString longest(maxInsertPathChars, QLatin1Char('p'));
+    QTest::newRow("longest path is read") << "#insert " + longest << "i->1" << 1 << 1 << 1;
+    // A longer one names no file; its line stays, as a missing file's does.
+    QTest::newRow("longer path is not read") << "#insert " + longest + "p->x"
+                                             << "i->1" << 0 << 1 << 1;
+    // Two directives per copy: the copies double each round until the budget of insertions.
+    QTest::newRow("doubling copies") << "#insert s"
+                                     << "#insert s\nx->1\n#insert s\n"
+                                     << 1 << maxInsertions / 2 << maxInsertions;
+}
+
+void TstPreparation::inclusionLimits()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, file);
+    QFETCH(int, reads);
+    QFETCH(int, minLines);
+    QFETCH(int, maxLines);
+    int asked = 0;
+    const FileReader reader = [&](const QString &) -> std::optional<QString> {
+        ++asked;
+        return file;
+    };
+    const QStringList lines = prepareFull(script, reader);
+    QCOMPARE(asked, reads);
+    QVERIFY2(lines.size() >= minLines && lines.size() <= maxLines,
+        qPrintable(QString::number(lines.size())));
+}
+
+// Inputs that once took minutes. The bounds leave room for slow and sanitizer builds; the
+// benchmark reports the real figures (milliseconds).
+void TstPreparation::boundedTime_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<bool>("pieces"); // #insert n reads the n-th piece of the script, as fuzzing
+    QTest::addColumn<QString>("expected"); // a line the result holds, if any
+
+    QTest::newRow("self-inserting line")
+        << readScriptFile(m_dir.filePath("line.zt")) << false << QString();
+    QTest::newRow("fuzzer input of 74 bytes") << QStringLiteral(
+        "#define I #insert\nab->1 /*cc*/\nI 1 q I 1 \n--\n#insert 1 q #insert "
+        "1 \n--\nabc") << true << "ab->1";
+    QTest::newRow("fuzzer input of 22 bytes") << "#insert 0 x #insert 0 " << true << QString();
+
+    const auto name = [](int i) {
+        QString n(4, QLatin1Char('A'));
+        for (int k = 3; k >= 0; --k, i /= 26)
+            n[k] = QLatin1Char(char('A' + i % 26));
+        return n;
+    };
+    QString defines;
+    for (int i = 0; i < 100000; ++i)
+        defines += QStringLiteral("#define %1 %2\n").arg(name(i)).arg(i);
+    for (int i = 0; i < 100000; i += 7)
+        defines += QStringLiteral("x->%1\n").arg(name(i));
+    QTest::newRow("100,000 #define lines") << defines << false << "x->99995";
+
+    const int size = 64 * 1024;
+    QString comments;
+    for (int i = 0; comments.size() < size; ++i)
+        comments += QStringLiteral("/*%1*/ x->%1\n").arg(i);
+    QTest::newRow("64 KB of comments") << comments << false << "x->3000";
+    // Copies inside other comments: every round searches the rest of the text.
+    QString nested;
+    QString copies;
+    for (int i = 0; nested.size() + copies.size() < size; ++i) {
+        nested += QStringLiteral("/*%1*/ x->%1\n").arg(i);
+        copies += QStringLiteral("/* /*%1*/ */ y->%1\n").arg(i);
+    }
+    QTest::newRow("64 KB of comments inside comments") << nested + copies << false << "y->1000";
+    QString chain;
+    for (int i = 0; chain.size() < size; ++i)
+        chain += QStringLiteral("#define M%1 x M%2 y\n")
+                     .arg(i, 5, 10, QLatin1Char('0'))
+                     .arg(i + 1, 5, 10, QLatin1Char('0'));
+    QTest::newRow("64 KB of macros in a chain") << chain + "a->M00000" << false << QString();
+    QString rewriting;
+    for (int i = 0; rewriting.size() < size; ++i)
+        rewriting += QStringLiteral("#define Q%1 Q%2\n").arg(i).arg(i + 1);
+    QTest::newRow("64 KB of macros naming later ones") << rewriting + "a->Q0" << false << QString();
+    QString word;
+    QString longWord;
+    for (int k = 0; k < 800; ++k) {
+        longWord += QStringLiteral("#define N%1 n\n").arg(k, 3, 10, QLatin1Char('0'));
+        word += QStringLiteral("N%1").arg(k, 3, 10, QLatin1Char('0'));
+    }
+    while (longWord.size() < size)
+        longWord += "x->" + word + "\n";
+    QTest::newRow("64 KB of long words and macros")
+        << longWord << false << "x->" + QString(800, 'n');
+    QString spellings;
+    for (int i = 0; spellings.size() < size; ++i) {
+        QString path = QStringLiteral("$D");
+        for (int bit = 0; bit < 12; ++bit)
+            path += (i >> bit) & 1 ? QStringLiteral("//.") : QStringLiteral("/.");
+        spellings += QStringLiteral("#insert %1/a.zt\n").arg(path);
+    }
+    QTest::newRow("64 KB of inserts of a small file") << spellings << false << "a->1";
+    QString missing;
+    for (int i = 0; missing.size() < size; ++i)
+        missing += QStringLiteral("#insert x%1 ").arg(i);
+    QTest::newRow("64 KB line of missing inserts") << missing + "->" << false << QString();
+}
+
+void TstPreparation::boundedTime()
+{
+    QFETCH(QString, script);
+    QFETCH(bool, pieces);
+    QFETCH(QString, expected);
+    script = inDir(script);
+    const QStringList parts = script.split(QStringLiteral("\n--\n"));
+    const FileReader fromPieces = [&parts](const QString &path) -> std::optional<QString> {
+        bool ok = false;
+        const int i = path.trimmed().toInt(&ok);
+        if (!ok || i < 0 || i >= parts.size())
+            return std::nullopt;
+        return parts.at(i);
+    };
+    const FileReader reader = pieces ? fromPieces : FileReader(readInsertFile);
+    QElapsedTimer timer;
+    timer.start();
+    const QStringList full = prepareFull(script, reader);
+    const qint64 fullTime = timer.restart();
+    prepareReduced(script, reader); // a refresh runs the same expansion on the GUI thread
+    const qint64 reducedTime = timer.elapsed();
+    QVERIFY2(fullTime < 5000 && reducedTime < 5000,
+        qPrintable(QStringLiteral("%1 ms, %2 ms").arg(fullTime).arg(reducedTime)));
+    QVERIFY(totalSize(full) <= maxPreparedChars);
+    if (!expected.isEmpty())
+        QVERIFY(full.contains(inDir(expected)));
 }
 
 void TstPreparation::scriptFileReading_data()
