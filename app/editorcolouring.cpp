@@ -77,6 +77,21 @@ QString escaped(const QString &script)
     html.replace(QLatin1Char('&'), QLatin1String("&amp;"));
     html.replace(QLatin1Char('<'), QLatin1String("&lt;"));
     html.replace(QLatin1Char(' '), QLatin1String("&nbsp;"));
+    // A half of a surrogate pair on its own makes the whole text invalid to the pattern matcher,
+    // which then colours nothing at all; as a character reference it colours like any other
+    // mark, and only where it stands.
+    for (int i = 0; i < html.size(); ++i) {
+        const QChar c = html.at(i);
+        if (!c.isSurrogate())
+            continue;
+        if (c.isHighSurrogate() && i + 1 < html.size() && html.at(i + 1).isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        const QString reference = QStringLiteral("&#%1;").arg(c.unicode());
+        html.replace(i, 1, reference);
+        i += reference.size() - 1;
+    }
     return html;
 }
 
@@ -342,6 +357,17 @@ void readBody(QStringView body, OpenTags &tags, QVector<DisplayLine> &lines)
             } else if (rest.startsWith(QLatin1String("&amp;"))) {
                 append(QLatin1Char('&'));
                 i += 5;
+            } else if (rest.startsWith(QLatin1String("&#"))) {
+                const int end = int(rest.indexOf(QLatin1Char(';')));
+                bool ok = false;
+                const uint code = end > 2 ? rest.mid(2, end - 2).toString().toUInt(&ok) : 0;
+                if (ok && code <= 0xffff) {
+                    append(QChar(ushort(code)));
+                    i += end + 1;
+                } else {
+                    append(c);
+                    ++i;
+                }
             } else {
                 append(c);
                 ++i;

@@ -24,8 +24,8 @@ QString colouredDocument(const QString &script);
 
 // What the body shows, line by line: the text with the style of each stretch, as the rich-text
 // reader of the toolkit takes the body's tags (innermost colour wins, a closing tag closes the
-// nearest open tag of its name and is ignored without one, "&lt;", "&nbsp;", "&amp;", and CR
-// dropped). The editor is built from these lines, which lets it change only the lines that
+// nearest open tag of its name and is ignored without one, "&lt;", "&nbsp;", "&amp;", "&#n;"
+// for a lone half of a surrogate pair, and CR dropped). The editor is built from these lines, which lets it change only the lines that
 // differ after a keystroke instead of reading the whole document again.
 struct TextStyle
 {

@@ -169,6 +169,12 @@ private slots:
             << QStringLiteral("// a /* b\nc */d")
             << QStringLiteral("<span><span style='color:#808080;'>//&nbsp;a&nbsp;")
                 + grey(QStringLiteral("/*&nbsp;b<br/>c&nbsp;*/")) + QStringLiteral("d");
+        // The pattern matcher refuses a text with half a pair anywhere in it: the rest must
+        // still be coloured.
+        QTest::newRow("half a surrogate pair")
+            << QStringLiteral("粘贴->a") + QChar(0xd83d) + QStringLiteral("\n鼠标->1")
+            << coloured("#aa0000", QStringLiteral("粘贴->")) + QStringLiteral("a&#55357;<br/>")
+                + coloured("#aa0000", QStringLiteral("鼠标->")) + QStringLiteral("1");
     }
 
     void colouring()
@@ -204,6 +210,9 @@ private slots:
         QTest::newRow("comment over a loop header")
             << QStringLiteral("//循环1->2\n{\nx\n}\n执行->\n");
         QTest::newRow("separators and tabs") << QStringLiteral("a\tb\u2028c\r\n\n");
+        QTest::newRow("halves of surrogate pairs")
+            << QStringLiteral("_a") + QChar(0xdc00) + QStringLiteral("_ 变1->") + QChar(0xd800)
+                + QStringLiteral("\n\U0001F600 鼠标->1");
     }
 
     void displayShowsWhatTheHtmlShows()
@@ -335,6 +344,9 @@ private slots:
         // Its last line ends the comment, right at the start: the end is not the line before's.
         QTest::newRow("typing on the last line of an open comment")
             << QStringLiteral("鼠标->1 /*\n") << QString() << 0 << QStringLiteral("x");
+        QTest::newRow("half of a surrogate pair taken out")
+            << QStringLiteral("鼠标\U000C30C3->1\n延时->5\n变1->(变2)\n") << QStringLiteral("\U000C30C3")
+            << 1 << QString();
         QTest::newRow("the first and last line")
             << QStringLiteral("x") << QStringLiteral("x") << 1 << QStringLiteral("/*\n\n*/");
     }

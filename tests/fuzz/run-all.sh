@@ -18,13 +18,12 @@ fuzzdir=$src/tests/fuzz
 work=$build/fuzz-work
 
 # target:dictionary (empty: none)
-# fuzz_colouring is left out until the finding in tests/fuzz/open/ is fixed: its line-by-line
-# colouring differs from the whole text's for that input. Run it by hand meanwhile.
 targets=(
     fuzz_script:script.dict
     fuzz_commands:script.dict
     fuzz_parsers:parsers.dict
     fuzz_imaging:
+    fuzz_colouring:script.dict
 )
 
 mkdir -p "$work"
