@@ -402,8 +402,18 @@ void MainWindow::startRun(const QString &text)
             Qt::UniqueConnection);
     connect(&thread, &QInstructionThread::Signal_StepNum, this, &MainWindow::on_Signal_StepNum,
             Qt::UniqueConnection);
+    connect(&thread, &QInstructionThread::ShowRunHint, this, &MainWindow::showRunHint,
+            Qt::UniqueConnection);
 
     thread.start(QThread::InheritPriority);
+}
+
+QString runHintText()
+{
+    return QStringLiteral(
+        "<span style=\" color:#00aa00;\">Ctrl+E</span>执行下列指令,<span style=\" "
+        "color:#ff5500;\">Ctrl+W</span>执行复制的指令,<span style=\" "
+        "color:#55aaff;\">Ctrl+Q</span>(zt文件Ctr+T)中途终止。");
 }
 
 void MainWindow::on_Signal_RefreshInstructions()
@@ -430,6 +440,12 @@ void MainWindow::on_ShowDisposingFile(QString text)
     disconnect(&thread, &QInstructionThread::ShowDisposingFile, this, &MainWindow::on_ShowDisposingFile);
     dialogs::information(this, QStringLiteral("注意："), text, QMessageBox::Yes);
     QCoreApplication::quit();
+}
+
+void MainWindow::showRunHint()
+{
+    if (!m_process.fileStartMode)
+        ui->lb_ShowDisposingFile->setText(runHintText());
 }
 
 void MainWindow::on_ClipboardSetText(QString text)

@@ -46,6 +46,7 @@ public:
     void on_Signal_RefreshInstructions();
     void on_signal_ExecuteInstructionFinish();
     void on_Signal_StepNum(int sNum);
+    void showRunHint();
 
 public slots:
     void ShowSoftWindow();
@@ -280,6 +281,9 @@ private:
     bool m_hasPendingRun = false;
     QString m_pendingRun;
 };
+
+// The status-line hint shown when a run starts and after a repeated run.
+QString runHintText();
 
 // The help file: the settings path with its last ".qcf" replaced by "Explain.txt".
 QString helpFilePath(const QString &settingsPath);

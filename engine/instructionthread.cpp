@@ -10,14 +10,6 @@
 
 using namespace linepatterns;
 
-QString runHintText()
-{
-    return QStringLiteral(
-        "<span style=\" color:#00aa00;\">Ctrl+E</span>执行下列指令,<span style=\" "
-        "color:#ff5500;\">Ctrl+W</span>执行复制的指令,<span style=\" "
-        "color:#55aaff;\">Ctrl+Q</span>(zt文件Ctr+T)中途终止。");
-}
-
 namespace {
 
 RealSleeper &defaultSleeper()
@@ -96,7 +88,7 @@ void QInstructionThread::run()
             if (state.index >= listSize()) {
                 if (state.repeatRemaining < 2) {
                     if (state.repeatTotal >= 2 && !m_fileStartMode)
-                        emit ShowDisposingFile(runHintText());
+                        emit ShowRunHint();
                     break;
                 }
                 --state.repeatRemaining;

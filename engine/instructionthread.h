@@ -13,9 +13,6 @@
 class Platform;
 class Sleeper;
 
-// The status-line hint shown when a run starts and after a repeated run.
-QString runHintText();
-
 // The interpreter: executes the prepared instruction list on its own thread, one line after
 // another. One object lives with the main window and is started again for every run.
 class QInstructionThread : public QThread, public CommandContext
@@ -49,6 +46,8 @@ signals:
     void Set_pBtn_Enable();
     void ClipboardSetText(QString clipboardText);
     void Signal_StepNum(int sNum);
+    // A repeated run is over: the status line goes back to its hint (resident mode only).
+    void ShowRunHint();
 
 protected:
     void run() override;

@@ -64,7 +64,7 @@ void TstInterpreter::repetition_data()
     QTest::addColumn<QStringList>("writes");
     QTest::addColumn<QStringList>("messages");
 
-    const QString hint = runHintText();
+    const QString hint = RunRecord::kRunHint;
     QTest::newRow("three passes") << "执行->3\n复制->x" << false << ""
                                   << QStringList {"x", "x", "x"}
                                   << QStringList {progress(2), progress(1), hint};
@@ -637,7 +637,7 @@ void TstInterpreter::jumps_data()
                              << QStringList {} << 3;
     QTest::newRow("跳到 beyond, next pass")
         << QStringList {"执行->2", "复制->a", "跳到->9", "复制->b"} << QStringList {"a", "a"}
-        << Ints {1, 2, 4, 2, 4} << QStringList {progress(1), runHintText()} << 1;
+        << Ints {1, 2, 4, 2, 4} << QStringList {progress(1), RunRecord::kRunHint} << 1;
     QTest::newRow("跳加->1 is no jump")
         << QStringList {"复制->a", "跳加->1", "复制->b"} << QStringList {"a", "b"} << Ints {1, 2, 3}
         << QStringList {} << 1;

@@ -15,6 +15,9 @@ RunRecord ScriptRun::runList(const QStringList &list)
     QObject::connect(&thread, &QInstructionThread::ShowDisposingFile, &context,
                      [&](const QString &t) { QMutexLocker l(&mutex); record.messages << t; },
                      Qt::DirectConnection);
+    QObject::connect(&thread, &QInstructionThread::ShowRunHint, &context,
+                     [&] { QMutexLocker l(&mutex); record.messages << RunRecord::kRunHint; },
+                     Qt::DirectConnection);
     QObject::connect(&thread, &QInstructionThread::ClipboardSetText, &context,
                      [&](const QString &t) {
                          QMutexLocker l(&mutex);

@@ -32,7 +32,9 @@ private:
 // Everything one run sent out, in order.
 struct RunRecord
 {
-    QStringList messages; // ShowDisposingFile
+    // ShowDisposingFile, and kRunHint for ShowRunHint
+    static constexpr const char *kRunHint = "(run hint)";
+    QStringList messages;
     QStringList clipboardWrites; // ClipboardSetText
     QVector<int> steps; // Signal_StepNum
     int refreshRequests = 0; // Signal_RefreshInstructions
