@@ -106,9 +106,16 @@ private:
     void setLineText(int line, const QString &text);
     // The loop and block-comment state changes of lines first … last - 1.
     void scan(int first, int last);
+    void scanLoops(int first, int last, const QString &html);
+    void scanComments(int first, int last, const QString &html);
     // Colours lines from … to - 1 again, which start and end where no loop header waits, and
     // what they show; returns the lines that show differently or are among the fresh ones.
     QVector<int> colour(int from, int to, int freshFrom, int freshTo);
+    // The body pieces of those lines; whether the lead of the line after them changed.
+    bool cutPieces(int from, int to);
+    // The closing tags that come first in a line's body.
+    QString leadOf(int line) const;
+    QVector<int> showLines(int from, int to, bool leadChanged, int freshFrom, int freshTo);
 
     int m_unplainLines = 0;
     std::vector<Line> m_lines;

@@ -130,6 +130,61 @@ bool blockShows(const QTextBlock &block, const DisplayLine &line)
     return true;
 }
 
+// Which lines of the colouring the text replaces: those between the lines alike at the front
+// and at the back, at least one on either side. No lines when the text is the same.
+struct LineReplacement
+{
+    int first = 0;
+    int removed = 0;
+    QStringList lines;
+};
+
+LineReplacement replacementFor(const editor::ScriptColouring &colouring, const QString &text)
+{
+    const int oldCount = colouring.lineCount();
+    const QStringView all(text);
+    int front = 0;
+    int frontEnd = 0; // where the first line after them starts
+    while (front < oldCount) {
+        const QString &line = colouring.lineText(front);
+        const int end = frontEnd + line.size();
+        if (end > text.size() || all.mid(frontEnd, line.size()) != line)
+            break;
+        if (front == oldCount - 1 ? end != text.size()
+                                  : end >= text.size() || text.at(end) != QLatin1Char('\n'))
+            break;
+        ++front;
+        frontEnd = end + 1;
+    }
+    if (front == oldCount)
+        return {};
+    int back = 0;
+    int backStart = text.size() + 1; // where the first line of them starts
+    while (back < oldCount - front) {
+        const QString &line = colouring.lineText(oldCount - 1 - back);
+        const int start = backStart - 1 - line.size();
+        if (start < frontEnd || start == 0 || text.at(start - 1) != QLatin1Char('\n')
+            || all.mid(start, line.size()) != line)
+            break;
+        ++back;
+        backStart = start;
+    }
+    QStringList lines;
+    if (backStart - 1 >= frontEnd)
+        lines = text.mid(frontEnd, backStart - 1 - frontEnd).split(QLatin1Char('\n'));
+    // At least one line on either side.
+    if (front + back == oldCount || lines.isEmpty()) {
+        if (front > 0) {
+            --front;
+            lines.prepend(colouring.lineText(front));
+        } else {
+            --back;
+            lines.append(colouring.lineText(oldCount - 1 - back));
+        }
+    }
+    return {front, oldCount - front - back, lines};
+}
+
 } // namespace
 
 ScriptDisplay::~ScriptDisplay()
@@ -158,50 +213,14 @@ void ScriptDisplay::show(QTextEdit *edit, const QString &script)
     }
 
     // The lines alike at the front and at the back stay.
-    const int oldCount = m_colouring.lineCount();
-    const QStringView all(text);
-    int front = 0;
-    int frontEnd = 0; // where the first line after them starts
-    while (front < oldCount) {
-        const QString &line = m_colouring.lineText(front);
-        const int end = frontEnd + line.size();
-        if (end > text.size() || all.mid(frontEnd, line.size()) != line)
-            break;
-        if (front == oldCount - 1 ? end != text.size()
-                                  : end >= text.size() || text.at(end) != QLatin1Char('\n'))
-            break;
-        ++front;
-        frontEnd = end + 1;
-    }
-    if (front == oldCount) {
+    const LineReplacement change = replacementFor(m_colouring, text);
+    if (change.lines.isEmpty()) {
         m_applying = false;
         return; // the same text
     }
-    int back = 0;
-    int backStart = text.size() + 1; // where the first line of them starts
-    while (back < oldCount - front) {
-        const QString &line = m_colouring.lineText(oldCount - 1 - back);
-        const int start = backStart - 1 - line.size();
-        if (start < frontEnd || start == 0 || text.at(start - 1) != QLatin1Char('\n')
-            || all.mid(start, line.size()) != line)
-            break;
-        ++back;
-        backStart = start;
-    }
-    QStringList lines;
-    if (backStart - 1 >= frontEnd)
-        lines = text.mid(frontEnd, backStart - 1 - frontEnd).split(QLatin1Char('\n'));
-    // At least one line on either side.
-    if (front + back == oldCount || lines.isEmpty()) {
-        if (front > 0) {
-            --front;
-            lines.prepend(m_colouring.lineText(front));
-        } else {
-            --back;
-            lines.append(m_colouring.lineText(oldCount - 1 - back));
-        }
-    }
-    const int removed = oldCount - front - back;
+    const int front = change.first;
+    const int removed = change.removed;
+    const QStringList &lines = change.lines;
     const QVector<int> changed = m_colouring.replaceLines(front, removed, lines);
     replaceBlocks(document, front, removed, lines.size());
     QVector<int> others;

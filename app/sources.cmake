@@ -10,6 +10,8 @@ target_sources(quorvel_core PRIVATE
 target_sources(quorvel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/editor.cpp
     ${CMAKE_CURRENT_LIST_DIR}/editorcolouring.cpp ${CMAKE_CURRENT_LIST_DIR}/editorcolouring.h
+    ${CMAKE_CURRENT_LIST_DIR}/colouringparts.h ${CMAKE_CURRENT_LIST_DIR}/displaylines.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/scriptcolouring.cpp
     ${CMAKE_CURRENT_LIST_DIR}/editoraids.cpp ${CMAKE_CURRENT_LIST_DIR}/editoraids.h
     ${CMAKE_CURRENT_LIST_DIR}/editorhistory.cpp ${CMAKE_CURRENT_LIST_DIR}/editorhistory.h
     ${CMAKE_CURRENT_LIST_DIR}/editordisplay.cpp ${CMAKE_CURRENT_LIST_DIR}/editordisplay.h
