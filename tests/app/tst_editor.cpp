@@ -4,6 +4,7 @@
 #include "app/editorcolouring.h"
 #include "app/editordisplay.h"
 #include "app/editorhistory.h"
+#include "colouringcheck.h"
 #include "testwindow.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -61,32 +62,9 @@ const QString kEveryKind = QStringLiteral(
     "        cmd->echo\n    }\n    else\n    {\n        已复制->x\n    }\n循环1->5\n}\n"
     "/* 块 执行->2\n键盘->Enter\n*/\n执行->3\n截止->2025-01-01\n_a // b_ 串1->x\r\nend /* open");
 
-// Replaces removed characters at position at of text by inserted, and tells the colouring so as
-// the editor's display does: the lines the edit touched, before and after it.
-QVector<int> edit(
-    editor::ScriptColouring &colouring, QString &text, int at, int removed, const QString &inserted)
-{
-    const int first = text.leftRef(at).count(QLatin1Char('\n'));
-    const int last = text.leftRef(at + removed).count(QLatin1Char('\n'));
-    text.replace(at, removed, inserted);
-    const int newLast = text.leftRef(at + inserted.size()).count(QLatin1Char('\n'));
-    const QStringList lines = text.split(QLatin1Char('\n')).mid(first, newLast - first + 1);
-    return colouring.replaceLines(first, last - first + 1, lines);
-}
-
-// What the colouring of the whole text shows, line by line.
-QVector<editor::DisplayLine> wholeText(const QString &text)
-{
-    return editor::displayLines(editor::colouredBody(text));
-}
-
-QVector<editor::DisplayLine> shownLines(const editor::ScriptColouring &colouring)
-{
-    QVector<editor::DisplayLine> lines;
-    for (int k = 0; k < colouring.lineCount(); ++k)
-        lines.append(colouring.displayLine(k));
-    return lines;
-}
+using colouringcheck::edit;
+using colouringcheck::shownLines;
+using colouringcheck::wholeText;
 
 // Every character of a display with its colour and weight, a line to an entry, for messages.
 QStringList described(const QVector<editor::DisplayLine> &lines)

@@ -6,22 +6,13 @@
 // characters removed, and the inserted text up to the next \x01. A script without edits (as
 // the seeds are) gets a few of its own: a character taken out and put back at three places.
 #include "app/editorcolouring.h"
+#include "colouringcheck.h"
 #include "fuzzinput.h"
 
 namespace {
 
-QVector<editor::DisplayLine> wholeText(const QString &text)
-{
-    return editor::displayLines(editor::colouredBody(text));
-}
-
-QVector<editor::DisplayLine> shownLines(const editor::ScriptColouring &colouring)
-{
-    QVector<editor::DisplayLine> lines;
-    for (int k = 0; k < colouring.lineCount(); ++k)
-        lines.append(colouring.displayLine(k));
-    return lines;
-}
+using colouringcheck::shownLines;
+using colouringcheck::wholeText;
 
 struct Edit
 {
@@ -40,10 +31,7 @@ void apply(editor::ScriptColouring &colouring, QString &text, const Edit &edit)
     const int linesBefore = text.count(QLatin1Char('\n'));
     const int first = text.leftRef(at).count(QLatin1Char('\n'));
     const int last = text.leftRef(at + removed).count(QLatin1Char('\n'));
-    text.replace(at, removed, edit.inserted);
-    const int newLast = text.leftRef(at + edit.inserted.size()).count(QLatin1Char('\n'));
-    const QStringList lines = text.split(QLatin1Char('\n')).mid(first, newLast - first + 1);
-    const QVector<int> changed = colouring.replaceLines(first, last - first + 1, lines);
+    const QVector<int> changed = colouringcheck::edit(colouring, text, at, removed, edit.inserted);
 
     const QByteArray where = "edit at " + QByteArray::number(at) + " removing "
         + QByteArray::number(removed) + " inserting '" + edit.inserted.toUtf8() + "' giving:\n"
