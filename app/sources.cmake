@@ -1,4 +1,9 @@
-target_sources(quorvel_core PRIVATE
+# The form and the resources (icons, translations) belong to the window.
+target_sources(quorvel_app PRIVATE
+    ${CMAKE_SOURCE_DIR}/resources/mainwindow.ui
+    ${CMAKE_SOURCE_DIR}/resources/resources.qrc
+)
+target_sources(quorvel_app PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/processstate.cpp ${CMAKE_CURRENT_LIST_DIR}/processstate.h
     ${CMAKE_CURRENT_LIST_DIR}/appresources.cpp ${CMAKE_CURRENT_LIST_DIR}/appresources.h
     ${CMAKE_CURRENT_LIST_DIR}/guithreadcall.cpp ${CMAKE_CURRENT_LIST_DIR}/guithreadcall.h
@@ -7,7 +12,7 @@ target_sources(quorvel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/systemtray.cpp ${CMAKE_CURRENT_LIST_DIR}/systemtray.h
     ${CMAKE_CURRENT_LIST_DIR}/scriptfiles.cpp ${CMAKE_CURRENT_LIST_DIR}/scriptfiles.h
 )
-target_sources(quorvel_core PRIVATE
+target_sources(quorvel_app PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/editor.cpp
     ${CMAKE_CURRENT_LIST_DIR}/editorcolouring.cpp ${CMAKE_CURRENT_LIST_DIR}/editorcolouring.h
     ${CMAKE_CURRENT_LIST_DIR}/colouringparts.h ${CMAKE_CURRENT_LIST_DIR}/displaylines.cpp
@@ -18,7 +23,13 @@ target_sources(quorvel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/editorstate.h
     ${CMAKE_CURRENT_LIST_DIR}/scriptfileslots.cpp
 )
-target_sources(quorvel_core PRIVATE
+target_sources(quorvel_app PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/hotkeys.cpp ${CMAKE_CURRENT_LIST_DIR}/hotkeys.h
     ${CMAKE_CURRENT_LIST_DIR}/hotkeyslots.cpp)
-target_sources(quorvel_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/autostart.cpp)
+target_sources(quorvel_app PRIVATE ${CMAKE_CURRENT_LIST_DIR}/autostart.cpp)
+# Slots of the window that still live beside the logic they serve.
+target_sources(quorvel_app PRIVATE
+    ${CMAKE_SOURCE_DIR}/builder/builderslots.cpp
+    ${CMAKE_SOURCE_DIR}/csv/csvquicktools.cpp
+    ${CMAKE_SOURCE_DIR}/csv/csvtableeditor.cpp
+)

@@ -29,7 +29,9 @@ endif()
 # Sources are UTF-8; MSVC would otherwise read them in the system's code page. Public, so
 # everything that links the core (the executable, tests) gets it too.
 if(MSVC)
-    target_compile_options(quorvel_core PUBLIC /utf-8)
+    foreach(layer ${QUORVEL_LAYERS})
+        target_compile_options(quorvel_${layer} PUBLIC /utf-8)
+    endforeach()
 endif()
 
 # A self-contained executable needs the C and C++ runtimes linked in. That is only safe when
@@ -50,7 +52,8 @@ if(QUORVEL_STATIC_RUNTIME)
     elseif(MSVC)
         # Every target that links Qt must use the same runtime, tests included.
         set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
-        set_property(TARGET Quorvel quorvel_core PROPERTY MSVC_RUNTIME_LIBRARY
+        list(TRANSFORM QUORVEL_LAYERS PREPEND quorvel_ OUTPUT_VARIABLE _quorvel_layer_targets)
+        set_property(TARGET Quorvel ${_quorvel_layer_targets} PROPERTY MSVC_RUNTIME_LIBRARY
                      "MultiThreaded$<$<CONFIG:Debug>:Debug>")
     endif()
 endif()

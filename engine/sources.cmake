@@ -1,17 +1,17 @@
-target_sources(quorvel_core PRIVATE
+target_sources(quorvel_engine PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/preparation.cpp ${CMAKE_CURRENT_LIST_DIR}/preparation.h
     ${CMAKE_CURRENT_LIST_DIR}/linepatterns.cpp ${CMAKE_CURRENT_LIST_DIR}/linepatterns.h
     ${CMAKE_CURRENT_LIST_DIR}/commandcontext.h
     ${CMAKE_CURRENT_LIST_DIR}/instructionthread.cpp ${CMAKE_CURRENT_LIST_DIR}/instructionthread.h
     ${CMAKE_CURRENT_LIST_DIR}/sleeper.h
 )
-target_sources(quorvel_core PRIVATE
+target_sources(quorvel_engine PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/commands.h
     ${CMAKE_CURRENT_LIST_DIR}/cmd_input.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cmd_time.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cmd_system.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cmd_image.cpp
 )
-target_sources(quorvel_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/cmd_csv.cpp)
-target_sources(quorvel_core PRIVATE
+target_sources(quorvel_engine PRIVATE ${CMAKE_CURRENT_LIST_DIR}/cmd_csv.cpp)
+target_sources(quorvel_engine PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/keynames.cpp ${CMAKE_CURRENT_LIST_DIR}/keynames.h)

@@ -6,7 +6,7 @@ set(QUORVEL_IMAGING_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/glyphs.cpp ${CMAKE_CURRENT_LIST_DIR}/glyphs.h
     ${CMAKE_CURRENT_LIST_DIR}/screen.cpp ${CMAKE_CURRENT_LIST_DIR}/screen.h
 )
-target_sources(quorvel_core PRIVATE ${QUORVEL_IMAGING_SOURCES})
+target_sources(quorvel_imaging PRIVATE ${QUORVEL_IMAGING_SOURCES})
 # The brightness sums must round as plain double arithmetic does on every target: no fused
 # multiply-add, which would move pixels across the light threshold.
 if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")

@@ -1,4 +1,4 @@
-target_sources(quorvel_core PRIVATE
+target_sources(quorvel_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/platform.h ${CMAKE_CURRENT_LIST_DIR}/platform.cpp
 )
 # The implementation of the system we build for.

@@ -1,18 +1,18 @@
 # Linux/X11 platform sources.
-target_sources(quorvel_core PRIVATE
+target_sources(quorvel_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/x11platform.cpp ${CMAKE_CURRENT_LIST_DIR}/x11platform.h)
 # Synthetic input through XTest.
 find_package(X11 REQUIRED)
-target_sources(quorvel_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11input.cpp)
-target_link_libraries(quorvel_core PUBLIC X11::X11 X11::Xtst)
+target_sources(quorvel_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11input.cpp)
+target_link_libraries(quorvel_platform PUBLIC X11::X11 X11::Xtst)
 # Command lines, files and folders; autostart and the script file association.
-target_sources(quorvel_core PRIVATE
+target_sources(quorvel_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/x11system.cpp
     ${CMAKE_CURRENT_LIST_DIR}/x11autostart.cpp)
 # Global hotkeys: key grabs on the toolkit's own X connection.
 find_package(Qt5 REQUIRED COMPONENTS X11Extras)
-target_sources(quorvel_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11hotkeys.cpp)
-target_link_libraries(quorvel_core PUBLIC Qt5::X11Extras xcb)
+target_sources(quorvel_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11hotkeys.cpp)
+target_link_libraries(quorvel_platform PUBLIC Qt5::X11Extras xcb)
 # Screen capture through shared memory.
-target_sources(quorvel_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11screen.cpp)
-target_link_libraries(quorvel_core PUBLIC xcb-shm)
+target_sources(quorvel_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11screen.cpp)
+target_link_libraries(quorvel_platform PUBLIC xcb-shm)
