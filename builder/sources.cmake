@@ -1,4 +1,3 @@
 target_sources(quorvel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/buildertext.cpp ${CMAKE_CURRENT_LIST_DIR}/buildertext.h
-    ${CMAKE_CURRENT_LIST_DIR}/builderslots.cpp
 )
