@@ -1,4 +1,4 @@
-// The script editor's display and editing aids, as members of MainWindow.
+// The script editor's hookup: its display and editing aids, and what the panels do with it.
 #include "app/editoraids.h"
 #include "app/editorcolouring.h"
 #include "app/editorstate.h"
@@ -84,6 +84,26 @@ void MainWindow::ResetUndoHistory()
     editorState().history.reset(ui->tEdt_ExecuteText->toPlainText(), 0, 0);
 }
 
+QString MainWindow::scriptText() const
+{
+    return ui->tEdt_ExecuteText->toPlainText().trimmed();
+}
+
+void MainWindow::insertIntoScript(const QString &text)
+{
+    ui->tEdt_ExecuteText->insertPlainText(text);
+}
+
+void MainWindow::showScript(const QString &text)
+{
+    RenderScript(ui->tEdt_ExecuteText, text);
+}
+
+void MainWindow::restartUndoHistory()
+{
+    ResetUndoHistory();
+}
+
 void MainWindow::on_tEdt_ExecuteText_textChanged()
 {
     QTextEdit *edit = ui->tEdt_ExecuteText;
@@ -113,8 +133,8 @@ void MainWindow::on_tEdt_ExecuteText_textChanged()
         return;
     }
 
-    if (!m_currentScriptPath.isEmpty() && QFileInfo::exists(m_currentScriptPath))
-        ui->lb_ShowDisposingFile->setText(editingHint(ui->cmBox_LoadInstruction->currentText()));
+    if (QFileInfo::exists(scriptFiles()->currentScriptPath())) // none loaded: an empty path
+        ui->lb_ShowDisposingFile->setText(editingHint(scriptFiles()->currentScriptName()));
 
     if (byLines) {
         const int from = qMax(0, position - 3);

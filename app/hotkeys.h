@@ -4,11 +4,14 @@
 #include <QString>
 #include <QStringList>
 
-// What the global hotkeys compute, apart from the window (app/hotkeyslots.cpp does the rest).
+// What the global hotkeys compute, apart from the window (app/hotkeydispatch.cpp does the rest).
 namespace hotkeys {
 
 // The modifier word of every hotkey: Ctrl alone (Windows' MOD_CONTROL).
 constexpr unsigned modControl = 2;
+
+// Digits of the hotkey slots (Ctrl+1 … Ctrl+0) in the order of their rows.
+constexpr int slotDigits[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0};
 
 // The script Ctrl+W runs from the clipboard's text: a text that begins with a double quote is
 // taken from after that quote up to its last double quote; any other text as it is.

@@ -27,7 +27,8 @@ QString programFolderOf(const QString &executablePath);
 // (or any other argument) runs beside it.
 bool replacesRunningInstance(const QString &argument);
 
-// Steps 1 to 5 of start-up: argument, paths, the single-instance rule, file-start mode.
+// What start-up settles before the window exists: the argument, the paths, the single-instance
+// rule and file-start mode.
 ProcessState prepareProcess(const QString &argument, Platform &platform);
 
 } // namespace startup

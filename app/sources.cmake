@@ -8,6 +8,7 @@ target_sources(quorvel_app PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/appresources.cpp ${CMAKE_CURRENT_LIST_DIR}/appresources.h
     ${CMAKE_CURRENT_LIST_DIR}/guithreadcall.cpp ${CMAKE_CURRENT_LIST_DIR}/guithreadcall.h
     ${CMAKE_CURRENT_LIST_DIR}/mainwindow.cpp ${CMAKE_CURRENT_LIST_DIR}/mainwindow.h
+    ${CMAKE_CURRENT_LIST_DIR}/runcontrol.cpp
     ${CMAKE_CURRENT_LIST_DIR}/dialogs.cpp ${CMAKE_CURRENT_LIST_DIR}/dialogs.h
     ${CMAKE_CURRENT_LIST_DIR}/systemtray.cpp ${CMAKE_CURRENT_LIST_DIR}/systemtray.h
     ${CMAKE_CURRENT_LIST_DIR}/scriptfiles.cpp ${CMAKE_CURRENT_LIST_DIR}/scriptfiles.h
@@ -21,15 +22,15 @@ target_sources(quorvel_app PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/editorhistory.cpp ${CMAKE_CURRENT_LIST_DIR}/editorhistory.h
     ${CMAKE_CURRENT_LIST_DIR}/editordisplay.cpp ${CMAKE_CURRENT_LIST_DIR}/editordisplay.h
     ${CMAKE_CURRENT_LIST_DIR}/editorstate.h
-    ${CMAKE_CURRENT_LIST_DIR}/scriptfileslots.cpp
 )
 target_sources(quorvel_app PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/hotkeys.cpp ${CMAKE_CURRENT_LIST_DIR}/hotkeys.h
-    ${CMAKE_CURRENT_LIST_DIR}/hotkeyslots.cpp)
-target_sources(quorvel_app PRIVATE ${CMAKE_CURRENT_LIST_DIR}/autostart.cpp)
-# Slots of the window that still live beside the logic they serve.
-target_sources(quorvel_app PRIVATE
-    ${CMAKE_SOURCE_DIR}/builder/builderslots.cpp
-    ${CMAKE_SOURCE_DIR}/csv/csvquicktools.cpp
-    ${CMAKE_SOURCE_DIR}/csv/csvtableeditor.cpp
-)
+    ${CMAKE_CURRENT_LIST_DIR}/hotkeydispatch.cpp)
+# The form's pages and groups, each a widget class of its own (promoted in mainwindow.ui).
+set(_panels builderpanel csvquicktoolspanel csvtablepanel hotkeyslotspanel quickrunpanel
+    scriptfilespanel settingspanel)
+foreach(_panel ${_panels})
+    target_sources(quorvel_app PRIVATE ${CMAKE_CURRENT_LIST_DIR}/panels/${_panel}.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/panels/${_panel}.h)
+endforeach()
+target_sources(quorvel_app PRIVATE ${CMAKE_CURRENT_LIST_DIR}/panels/panelsettings.h)

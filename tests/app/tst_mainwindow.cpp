@@ -269,7 +269,7 @@ private slots:
         // Saved geometry is written to the settings and used from then on.
         w->move(20, 25);
         w->resize(1100, 600);
-        w->on_pBtn_FixedSoftPosition_clicked();
+        w->findChild<QPushButton *>(QStringLiteral("pBtn_FixedSoftPosition"))->click();
         QCOMPARE(questions, QStringList{QStringLiteral("Message:|软件窗口大小和位置数据已保存!")});
         const QByteArray saved = folder.settingsFile();
         QVERIFY2(saved.startsWith("SoftPositionY="), saved.constData()); // new keys go in front

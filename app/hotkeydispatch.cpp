@@ -1,5 +1,5 @@
-// The global hotkeys, as members of MainWindow: registration, the slot check boxes and the one
-// dispatch that WM_HOTKEY (nativeEvent) and the X11 key grabs (the platform's handler) reach.
+// The global hotkeys: registration, the hotkey slots' keys and the one dispatch that WM_HOTKEY
+// (nativeEvent) and the X11 key grabs (the platform's handler) reach.
 #include "app/dialogs.h"
 #include "app/hotkeys.h"
 #include "app/mainwindow.h"
@@ -47,8 +47,6 @@ int slotIndex(int digit)
     return digit == 0 ? 15 : 5 + digit;
 }
 
-constexpr int kSlotDigits[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0};
-
 QString keyText(int index)
 {
     return QStringLiteral("Ctrl+") + QLatin1Char(kHotKeys[index].key);
@@ -79,10 +77,10 @@ void MainWindow::registerFixedHotKeys()
     }
 }
 
-void MainWindow::registerCheckedSlotHotKeys()
+void MainWindow::registerStartUpSlotHotKeys(const QVector<int> &digits)
 {
-    for (int digit : kSlotDigits) {
-        if (slotCheckBox(digit)->isChecked() && !addAndRegisterHotKey(slotIndex(digit)))
+    for (int digit : digits) {
+        if (!addAndRegisterHotKey(slotIndex(digit)))
             m_unavailableHotKeys << keyText(slotIndex(digit));
     }
     // Start-up is the one moment a key can silently be missing; the note stays until the
@@ -106,17 +104,22 @@ void MainWindow::releaseHotKeys()
     QVector<int> order {AtomT};
     if (!m_process.fileStartMode) {
         order = {AtomM, AtomE, AtomQ, AtomK, AtomW};
-        for (int digit : kSlotDigits)
+        for (int digit : hotkeys::slotDigits)
             order << slotIndex(digit);
     }
-    for (int index : qAsConst(order)) {
-        quint16 &atom = m_hotKeyAtoms[index];
-        if (atom == 0)
-            continue; // never added, or already deleted with its slot
-        m_platform.unregisterHotKey(winId(), atom);
-        m_platform.globalDeleteAtom(atom);
-        atom = 0;
-    }
+    for (int index : qAsConst(order))
+        releaseHotKey(index);
+}
+
+void MainWindow::releaseHotKey(int index)
+{
+    quint16 &atom = m_hotKeyAtoms[index];
+    if (atom == 0)
+        return; // never added, or already deleted with its slot
+    m_platform.unregisterHotKey(winId(), atom);
+    m_platform.globalDeleteAtom(atom);
+    // Deleting it once more later could hit an atom that the value names by then.
+    atom = 0;
 }
 
 void MainWindow::showUnavailableHotKeys(const QStringList &keys)
@@ -124,24 +127,16 @@ void MainWindow::showUnavailableHotKeys(const QStringList &keys)
     ui->lb_ShowDisposingFile->setText(hotkeys::unavailableNote(keys));
 }
 
-void MainWindow::slotCheckBoxClicked(int digit)
+void MainWindow::enableSlotHotKey(int digit)
 {
-    const QByteArray key = "Ctrl_" + QByteArray::number(digit);
     const int index = slotIndex(digit);
-    if (slotCheckBox(digit)->isChecked()) {
-        writeSetting(key.constData(), QStringLiteral("y"));
-        if (!addAndRegisterHotKey(index))
-            showUnavailableHotKeys({keyText(index)});
-    } else {
-        writeSetting(key.constData(), QStringLiteral("n"));
-        quint16 &atom = m_hotKeyAtoms[index];
-        if (atom != 0) {
-            m_platform.unregisterHotKey(winId(), atom);
-            m_platform.globalDeleteAtom(atom);
-            // Deleting it once more later could hit an atom that the value names by then.
-            atom = 0;
-        }
-    }
+    if (!addAndRegisterHotKey(index))
+        showUnavailableHotKeys({keyText(index)});
+}
+
+void MainWindow::disableSlotHotKey(int digit)
+{
+    releaseHotKey(slotIndex(digit));
 }
 
 bool MainWindow::nativeEvent(const QByteArray &eventType, void *message, long *result)
@@ -188,7 +183,7 @@ void MainWindow::dispatchHotKey(unsigned modifiers, unsigned virtualKey)
         ShowSoftWindow();
         // Typing the name must land in the field, also when the settings page was left open.
         ui->tabWidget->setCurrentWidget(ui->wgt_AddToTab1);
-        ui->lEdt_RunZtFile->setFocus(Qt::ShortcutFocusReason);
+        quickRun()->focusNameField();
         break;
     case 'M':
         insertMouseCoordinates(position);
@@ -201,7 +196,8 @@ void MainWindow::dispatchHotKey(unsigned modifiers, unsigned virtualKey)
 void MainWindow::runSlotScript(int digit)
 {
     // The field as it stands, also a path typed by hand and not saved.
-    const QString path = QDir::toNativeSeparators(existingScriptFile(slotField(digit)->text()));
+    const QString path
+        = QDir::toNativeSeparators(existingScriptFile(hotKeySlots()->slotScript(digit)));
     if (!m_platform.fileExists(path)) {
         dialogs::about(this, QStringLiteral("注意："), QStringLiteral("文件不存在!"));
         return;
@@ -228,55 +224,5 @@ void MainWindow::insertMouseCoordinates(const QPoint &position)
     const QString before = plain.mid(from, start - from);
     const QString after = plain.mid(end, 1);
     edit->insertPlainText(hotkeys::mouseInsertion(
-        before, after, position, ui->cBox_AutoAddMSleep->isChecked(), ui->sBox_MsecSleep->text()));
-}
-
-void MainWindow::on_cBox_KeyToPerform_1_clicked()
-{
-    slotCheckBoxClicked(1);
-}
-
-void MainWindow::on_cBox_KeyToPerform_2_clicked()
-{
-    slotCheckBoxClicked(2);
-}
-
-void MainWindow::on_cBox_KeyToPerform_3_clicked()
-{
-    slotCheckBoxClicked(3);
-}
-
-void MainWindow::on_cBox_KeyToPerform_4_clicked()
-{
-    slotCheckBoxClicked(4);
-}
-
-void MainWindow::on_cBox_KeyToPerform_5_clicked()
-{
-    slotCheckBoxClicked(5);
-}
-
-void MainWindow::on_cBox_KeyToPerform_6_clicked()
-{
-    slotCheckBoxClicked(6);
-}
-
-void MainWindow::on_cBox_KeyToPerform_7_clicked()
-{
-    slotCheckBoxClicked(7);
-}
-
-void MainWindow::on_cBox_KeyToPerform_8_clicked()
-{
-    slotCheckBoxClicked(8);
-}
-
-void MainWindow::on_cBox_KeyToPerform_9_clicked()
-{
-    slotCheckBoxClicked(9);
-}
-
-void MainWindow::on_cBox_KeyToPerform_0_clicked()
-{
-    slotCheckBoxClicked(0);
+        before, after, position, builder()->addsDelays(), builder()->delayMsec()));
 }
