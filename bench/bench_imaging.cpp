@@ -8,7 +8,6 @@
 #include "platform/platform.h"
 #include "imaging/glyphs.h"
 #include "imaging/imageops.h"
-#include "imaging/screen.h"
 #include "imaging/templatesearch.h"
 #include "plainreference.h"
 #include "xvfbsession.h"
@@ -248,7 +247,7 @@ void capture(benchmark::State &state, bool thenSearch)
     }
     const QImage templ = scene(false).absent;
     for (auto _ : state) {
-        const QImage screen = imaging::captureScreen(systemPlatform());
+        const QImage screen = systemPlatform().captureScreen();
         if (screen.size() != QSize(kWidth, kHeight))
             state.SkipWithError("the capture has the wrong size");
         if (thenSearch)

@@ -91,10 +91,10 @@ LineOutcome cmdLookupCsv(CommandContext &ctx, const ScriptLine &line)
     }
 
     // (变n) replaces, (串n) appends; anything else, (复制) included, goes to the clipboard.
-    bool delivered = false;
-    if (!ctx.deliverResult(line, value, &delivered))
+    const Delivery delivery = ctx.deliverResult(line, line.argument, value);
+    if (delivery == Delivery::Failed)
         return LineOutcome::EndRun;
-    if (!delivered)
+    if (delivery == Delivery::NoTarget)
         ctx.setClipboard(value);
     ctx.pause(50);
     return LineOutcome::Continue;

@@ -7,7 +7,6 @@
 #include "imaging/glyphs.h"
 #include "imaging/imageops.h"
 #include "imaging/region.h"
-#include "imaging/screen.h"
 #include "imaging/templatesearch.h"
 #include "platform/platform.h"
 
@@ -70,22 +69,14 @@ int limit(int start, int extent)
         qBound<qint64>(std::numeric_limits<int>::min(), end, std::numeric_limits<int>::max()));
 }
 
-// A recognised text to (串n) or the clipboard, as the matched suffix says (its inner part:
-// "复制" or "串n"). false after reporting an index out of range.
+// A recognised text to where the suffix their pattern captured ("复制" or "串n") says. The
+// patterns accept either bracket width on each side, so the suffix goes to the rule in plain
+// brackets. false after reporting an index out of range.
 bool deliverText(
     CommandContext &ctx, const ScriptLine &line, const QString &suffix, const QString &text)
 {
-    if (suffix == QStringLiteral("复制")) {
-        ctx.setClipboard(text);
-        return true;
-    }
-    const int n = suffix.mid(1).toInt();
-    if (!CommandContext::validIndex(n)) {
-        ctx.showLineError(line.text);
-        return false;
-    }
-    ctx.stringVariable(n) += text;
-    return true;
+    const QString target = QLatin1Char('(') + suffix + QLatin1Char(')');
+    return ctx.deliverResult(line, target, text) != Delivery::Failed;
 }
 
 // After a miss: when the next line closes a block, the nearest line above that repeats this
@@ -103,6 +94,65 @@ void repeatEnclosingBlock(CommandContext &ctx, const ScriptLine &line)
     }
 }
 
+// The parts of a 识别 argument: the optional region before "=>", and the target after it.
+struct Recognition
+{
+    QString target; // the path with its optional bracket and suffix, native separators
+    QString path; // the bitmap
+    bool hasRegion = false;
+    SearchRegion region;
+    int threshold = 0, tolerance = 0, misses = 0;
+};
+
+// Reads the target form. false after reporting a region that matches no form or a bitmap
+// path that names no file.
+bool parseRecognition(
+    CommandContext &ctx, const ScriptLine &line, const QString &arg, Recognition &r)
+{
+    const QStringList parts = arg.split(kArrow, Qt::KeepEmptyParts);
+    r.hasRegion = parts.size() == 2;
+    r.target = QDir::toNativeSeparators(r.hasRegion ? parts.at(1) : arg).trimmed();
+    if (r.hasRegion) {
+        r.region = parseSearchRegion(parts.at(0), ctx.platform().cursorPosition());
+        if (!r.region.matched()) {
+            ctx.showLineError(line.text);
+            return false;
+        }
+    }
+    // Without a match the whole target is the path; a bitmap that does not load is the
+    // empty template, which fits at once.
+    r.path = r.target;
+    const QRegularExpressionMatch m
+        = matchWhole(withPath("(%P.+\\.bmp)\\s*(?:\\[(\\d+),(\\d+),(\\d+)\\])?"
+                              "\\s*(?:[\\(（]((复制)|(串\\d+))[\\)）])?"),
+            r.target);
+    if (!m.hasMatch())
+        return true;
+    r.path = m.captured(1);
+    if (m.capturedLength(2) > 0) {
+        r.threshold = number(m, 2);
+        r.tolerance = number(m, 3);
+        r.misses = number(m, 4);
+    }
+    if (!QFileInfo(r.path).isFile()) {
+        ctx.showLineError(line.text + kMissingPicture);
+        return false;
+    }
+    return true;
+}
+
+SearchResult search(CommandContext &ctx, const Recognition &r)
+{
+    const QImage screen = ctx.platform().captureScreen();
+    const QImage templ(r.path);
+    const int left = r.hasRegion ? r.region.left : 0;
+    const int top = r.hasRegion ? r.region.top : 0;
+    const int right = r.hasRegion ? limit(r.region.left, r.region.width) : 0;
+    const int bottom = r.hasRegion ? limit(r.region.top, r.region.height) : 0;
+    return findTemplate(
+        screen, templ, left, top, right, bottom, r.threshold, r.tolerance, r.misses);
+}
+
 } // namespace
 
 LineOutcome cmdRecognise(CommandContext &ctx, const ScriptLine &line)
@@ -110,72 +160,22 @@ LineOutcome cmdRecognise(CommandContext &ctx, const ScriptLine &line)
     QString arg = line.argument;
     if (!ctx.resolveSource(line, arg, true))
         return LineOutcome::EndRun;
+    Recognition r;
+    if (!parseRecognition(ctx, line, arg, r))
+        return LineOutcome::EndRun;
 
-    const QStringList parts = arg.split(kArrow, Qt::KeepEmptyParts);
-    const bool hasRegion = parts.size() == 2;
-    const QString target = QDir::toNativeSeparators(hasRegion ? parts.at(1) : arg).trimmed();
-    SearchRegion region;
-    if (hasRegion) {
-        region = parseSearchRegion(parts.at(0), cursorPosition(ctx.platform()));
-        if (!region.matched()) {
-            ctx.showLineError(line.text);
-            return LineOutcome::EndRun;
-        }
-    }
-
-    QString path = target;
-    int n = 0, t = 0, k = 0;
-    const QRegularExpressionMatch m
-        = matchWhole(withPath("(%P.+\\.bmp)\\s*(?:\\[(\\d+),(\\d+),(\\d+)\\])?"
-                              "\\s*(?:[\\(（]((复制)|(串\\d+))[\\)）])?"),
-            target);
-    if (m.hasMatch()) {
-        path = m.captured(1);
-        if (m.capturedLength(2) > 0) {
-            n = number(m, 2);
-            t = number(m, 3);
-            k = number(m, 4);
-        }
-        if (!QFileInfo(path).isFile()) {
-            ctx.showLineError(line.text + kMissingPicture);
-            return LineOutcome::EndRun;
-        }
-    }
-    // Without a match the whole target is the path; a bitmap that does not load is the
-    // empty template, which fits at once.
-
-    const QImage screen = captureScreen(ctx.platform());
-    const QImage templ(path);
-    const int left = hasRegion ? region.left : 0;
-    const int top = hasRegion ? region.top : 0;
-    const int right = hasRegion ? limit(region.left, region.width) : 0;
-    const int bottom = hasRegion ? limit(region.top, region.height) : 0;
-    const SearchResult result = findTemplate(screen, templ, left, top, right, bottom, n, t, k);
-
+    const SearchResult result = search(ctx, r);
     switch (result.outcome) {
     case SearchResult::Found: {
         const QString position = QString::number(result.centre.x()) + QLatin1Char(',')
             + QString::number(result.centre.y());
-        int index = 0;
-        // (变n) is routed here although the target pattern never admits it: such a target
+        // (变n) is routed too although the target pattern never admits it: such a target
         // fails the pattern, its path then carries the suffix and the empty template fits.
-        if (linepatterns::numberTarget(target, &index)) {
-            if (!CommandContext::validIndex(index)) {
-                ctx.showLineError(line.text);
-                return LineOutcome::EndRun;
-            }
-            ctx.numberVariable(index) = position;
-        } else if (linepatterns::stringTarget(target, &index)) {
-            if (!CommandContext::validIndex(index)) {
-                ctx.showLineError(line.text);
-                return LineOutcome::EndRun;
-            }
-            ctx.stringVariable(index) += position;
-        } else if (linepatterns::clipboardTarget(target)) {
-            ctx.setClipboard(position);
-        } else {
-            setCursorPosition(ctx.platform(), result.centre);
-        }
+        const Delivery delivery = ctx.deliverResult(line, r.target, position);
+        if (delivery == Delivery::Failed)
+            return LineOutcome::EndRun;
+        if (delivery == Delivery::NoTarget)
+            ctx.platform().setCursorPosition(result.centre);
         ctx.applyBlockRule(false); // found: skip the block, run an else block after it
         break;
     }
@@ -220,12 +220,12 @@ LineOutcome cmdCapture(CommandContext &ctx, const ScriptLine &line)
     const QString regionText = hasTarget ? parts.at(0) : arg;
     const QString target
         = hasTarget ? QDir::toNativeSeparators(parts.at(1)).trimmed() : QStringLiteral("image.bmp");
-    const SearchRegion region = parseSearchRegion(regionText, cursorPosition(ctx.platform()));
+    const SearchRegion region = parseSearchRegion(regionText, ctx.platform().cursorPosition());
     if (!region.hasExtent()) {
         ctx.showLineError(line.text);
         return LineOutcome::EndRun;
     }
-    QImage picture = copyRegion(captureScreen(ctx.platform()), region);
+    QImage picture = copyRegion(ctx.platform().captureScreen(), region);
 
     const QString cut = QString::fromUtf8(kGetCharImages);
     QRegularExpressionMatch m;

@@ -56,65 +56,43 @@ void keyPause(CommandContext &ctx, int ms)
     }
 }
 
-} // namespace
-
-LineOutcome cmdMouse(CommandContext &ctx, const ScriptLine &line)
+// The pointer moves of 鼠标: "x,y", a relative "dx*dy" and a fixed point "x,y(dx*dy)", where
+// ">>>" after an offset multiplies it by the pass number. false when the argument is none.
+bool movePointer(CommandContext &ctx, const QString &arg, const QPoint &here)
 {
     static const QRegularExpression absolute = wholeMatch("(\\d+),(\\d+)");
     static const QRegularExpression relative = wholeMatch("([-+]?\\d+)(>>>)?\\*([-+]?\\d+)(>>>)?");
     static const QRegularExpression fixedPoint
         = wholeMatch("(\\d+),(\\d+)[(（]([-+]?\\d+)(>>>)?\\*([-+]?\\d+)(>>>)?[)）]");
 
-    QString arg = line.argument;
-    if (!ctx.resolveSource(line, arg, true))
-        return LineOutcome::Continue;
-    arg.replace(QChar(0xFF0C), QLatin1Char(',')); // full-width comma
-
     Platform &platform = ctx.platform();
-    const QPoint here = platform.cursorPosition();
-    const QString position
-        = QString::number(here.x()) + QLatin1Char(',') + QString::number(here.y());
-
-    int n = 0;
-    if (numberTarget(arg, &n) || stringTarget(arg, &n)) {
-        if (!CommandContext::validIndex(n)) {
-            ctx.showLineError(line.text);
-            return LineOutcome::Continue;
-        }
-        if (numberTarget(arg, nullptr))
-            ctx.numberVariable(n) = position;
-        else
-            ctx.stringVariable(n) += position;
-        return LineOutcome::Continue;
-    }
-    if (clipboardTarget(arg)) {
-        ctx.setClipboard(position);
-        return LineOutcome::Continue;
-    }
-
     QRegularExpressionMatch m = absolute.match(arg);
     if (m.hasMatch()) {
         platform.setCursorPosition(QPoint(toNumber(m.captured(1)), toNumber(m.captured(2))));
-        return LineOutcome::Continue;
+        return true;
     }
     const int pass = ctx.passNumber();
+    QPoint base = here;
+    int offset = 1; // the group of the first offset
     m = relative.match(arg);
-    if (m.hasMatch()) {
-        platform.setCursorPosition(
-            QPoint(offsetCoordinate(here.x(), m.captured(1), m.capturedLength(2) > 0, pass),
-                offsetCoordinate(here.y(), m.captured(3), m.capturedLength(4) > 0, pass)));
-        return LineOutcome::Continue;
+    if (!m.hasMatch()) {
+        m = fixedPoint.match(arg);
+        if (!m.hasMatch())
+            return false;
+        base = QPoint(toNumber(m.captured(1)), toNumber(m.captured(2)));
+        offset = 3;
     }
-    m = fixedPoint.match(arg);
-    if (m.hasMatch()) {
-        const int x = toNumber(m.captured(1));
-        const int y = toNumber(m.captured(2));
-        platform.setCursorPosition(
-            QPoint(offsetCoordinate(x, m.captured(3), m.capturedLength(4) > 0, pass),
-                offsetCoordinate(y, m.captured(5), m.capturedLength(6) > 0, pass)));
-        return LineOutcome::Continue;
-    }
+    platform.setCursorPosition(QPoint(
+        offsetCoordinate(base.x(), m.captured(offset), m.capturedLength(offset + 1) > 0, pass),
+        offsetCoordinate(
+            base.y(), m.captured(offset + 2), m.capturedLength(offset + 3) > 0, pass)));
+    return true;
+}
 
+// The button forms of 鼠标; false when the argument is none of them.
+bool pressButtons(CommandContext &ctx, const QString &arg)
+{
+    Platform &platform = ctx.platform();
     if (arg == QStringLiteral("左键双击")) {
         platform.mouseButton(Platform::LeftDown);
         platform.mouseButton(Platform::LeftUp);
@@ -132,80 +110,129 @@ LineOutcome cmdMouse(CommandContext &ctx, const ScriptLine &line)
         platform.mouseButton(Platform::RightDown);
         platform.mouseButton(Platform::RightUp);
     } else {
-        ctx.showLineError(line.text);
+        return false;
     }
+    return true;
+}
+
+} // namespace
+
+LineOutcome cmdMouse(CommandContext &ctx, const ScriptLine &line)
+{
+    QString arg = line.argument;
+    if (!ctx.resolveSource(line, arg, true))
+        return LineOutcome::Continue;
+    arg.replace(QChar(0xFF0C), QLatin1Char(',')); // full-width comma
+
+    const QPoint here = ctx.platform().cursorPosition();
+    const QString position
+        = QString::number(here.x()) + QLatin1Char(',') + QString::number(here.y());
+    // A target takes the position; an index out of range ends the run after this line.
+    if (ctx.deliverResult(line, arg, position) != Delivery::NoTarget)
+        return LineOutcome::Continue;
+    if (!movePointer(ctx, arg, here) && !pressButtons(ctx, arg))
+        ctx.showLineError(line.text);
     return LineOutcome::Continue;
 }
 
-LineOutcome cmdKeyboard(CommandContext &ctx, const ScriptLine &line)
+namespace {
+
+// The keys of one 键盘 repetition: one key is tapped; a combination is pressed in the written
+// order and released in the same order. false after reporting an unknown name.
+bool pressKeys(
+    CommandContext &ctx, const ScriptLine &line, const QString &keys, const QStringList &names)
+{
+    Platform &platform = ctx.platform();
+    if (names.size() <= 1) {
+        const int code = keynames::virtualKey(keys);
+        if (code < 0) {
+            ctx.showLineError(line.text + kUnknownKey);
+            return false;
+        }
+        tap(platform, code);
+        return true;
+    }
+    bool known = true;
+    for (const QString &name : names) {
+        const int code = keynames::virtualKey(name);
+        if (code < 0) {
+            ctx.showLineError(line.text + kUnknownKey);
+            known = false;
+            break;
+        }
+        platform.keyDown(code);
+    }
+    for (const QString &name : names) {
+        const int code = keynames::virtualKey(name);
+        if (code < 0) {
+            ctx.showLineError(line.text + kUnknownKey);
+            known = false;
+            break;
+        }
+        platform.keyUp(code);
+    }
+    return known;
+}
+
+// The parts of a 键盘 argument after its pause suffix "(ms)" is taken off: the keys and the
+// repeat count ("*N", or the pass number for a trailing ">>").
+struct KeyRepeat
+{
+    QString keys;
+    int count = 1;
+    int pause = kKeyPause;
+};
+
+KeyRepeat parseKeyRepeat(CommandContext &ctx, QString arg)
 {
     static const QRegularExpression extraPause = wholeMatch(".+[(（](.*)[)）]");
     static const QRegularExpression pauseText(
         QStringLiteral("[(（].*[)）]"), QRegularExpression::DotMatchesEverythingOption);
     static const QRegularExpression perPass = wholeMatch(".+(>>)");
 
+    KeyRepeat repeat;
+    const QRegularExpressionMatch pm = extraPause.match(arg);
+    if (pm.hasMatch()) {
+        repeat.pause += toNumber(pm.captured(1));
+        arg.remove(pauseText);
+    }
+    repeat.keys = arg;
+    const QStringList countParts = arg.split(QLatin1Char('*'), Qt::KeepEmptyParts);
+    if (countParts.size() == 2) {
+        repeat.keys = countParts.at(0);
+        repeat.count = toNumber(countParts.at(1));
+    } else if (countParts.size() == 1 && perPass.match(arg).hasMatch()) {
+        repeat.keys.remove(QStringLiteral(">>"));
+        repeat.count = ctx.passNumber();
+    }
+    return repeat;
+}
+
+} // namespace
+
+LineOutcome cmdKeyboard(CommandContext &ctx, const ScriptLine &line)
+{
     QString arg = line.argument;
     if (!ctx.resolveSource(line, arg, true))
         return LineOutcome::Continue;
     arg.replace(QChar(0xFF08), QLatin1Char('(')).replace(QChar(0xFF09), QLatin1Char(')'));
-    Platform &platform = ctx.platform();
 
     if (arg == QLatin1String("+") || arg == QLatin1String("*")) {
-        tap(platform, keynames::virtualKey(arg));
+        tap(ctx.platform(), keynames::virtualKey(arg));
         return LineOutcome::Continue;
     }
 
-    int pause = kKeyPause;
-    const QRegularExpressionMatch pm = extraPause.match(arg);
-    if (pm.hasMatch()) {
-        pause += toNumber(pm.captured(1));
-        arg.remove(pauseText);
-    }
-
-    QString keys = arg;
-    int count = 1;
-    const QStringList countParts = arg.split(QLatin1Char('*'), Qt::KeepEmptyParts);
-    if (countParts.size() == 2) {
-        keys = countParts.at(0);
-        count = toNumber(countParts.at(1));
-    } else if (countParts.size() == 1 && perPass.match(arg).hasMatch()) {
-        keys.remove(QStringLiteral(">>"));
-        count = ctx.passNumber();
-    }
-
-    const QStringList names = keys.split(QLatin1Char('+'), Qt::KeepEmptyParts);
-    for (int i = 0; i < count; ++i) {
+    const KeyRepeat repeat = parseKeyRepeat(ctx, arg);
+    const QStringList names = repeat.keys.split(QLatin1Char('+'), Qt::KeepEmptyParts);
+    for (int i = 0; i < repeat.count; ++i) {
         // A stop request (or an error of an earlier repetition) ends the repeat here, so a
         // long repeat never outlasts the run.
         if (i > 0 && !ctx.running())
             break;
-        if (names.size() <= 1) {
-            const int code = keynames::virtualKey(keys);
-            if (code < 0) {
-                ctx.showLineError(line.text + kUnknownKey);
-                break;
-            }
-            tap(platform, code);
-        } else {
-            // Pressed in the written order and released in the same order.
-            for (const QString &name : names) {
-                const int code = keynames::virtualKey(name);
-                if (code < 0) {
-                    ctx.showLineError(line.text + kUnknownKey);
-                    break;
-                }
-                platform.keyDown(code);
-            }
-            for (const QString &name : names) {
-                const int code = keynames::virtualKey(name);
-                if (code < 0) {
-                    ctx.showLineError(line.text + kUnknownKey);
-                    break;
-                }
-                platform.keyUp(code);
-            }
-        }
-        keyPause(ctx, pause);
+        // An unknown name of a single key ends the repeat at once; a combination still pauses.
+        if (!pressKeys(ctx, line, repeat.keys, names) && names.size() <= 1)
+            break;
+        keyPause(ctx, repeat.pause);
     }
     return LineOutcome::Continue;
 }

@@ -20,8 +20,16 @@ enum class LineOutcome {
     EndRun, // the run ends at once: no step signal, no pause
 };
 
-// What a command sees of the running interpreter. Command families are free functions
-// `LineOutcome command(CommandContext &, const ScriptLine &)` listed in the dispatch table.
+// Where the result target rule put a result.
+enum class Delivery {
+    Delivered, // the text named a target and the result went there
+    NoTarget, // the text names no target; the caller decides what happens to the result
+    Failed, // the target's variable number was out of range: the line error is reported
+};
+
+// What a command sees of the running interpreter. Every command, of the core and of the
+// families, is a free function `LineOutcome command(CommandContext &, const ScriptLine &)`
+// listed in the dispatch table (engine/dispatchtable.h).
 class CommandContext
 {
 public:
@@ -38,11 +46,15 @@ public:
 
     // Source rule, in the order number source, string source, then (when allowClipboard)
     // exactly "[复制]". false after reporting a variable number out of range.
-    virtual bool resolveSource(const ScriptLine &line, QString &arg, bool allowClipboard) = 0;
-    // Result target rule on the line's argument: (变n) replaces, (串n) appends, (复制)/（复制）
-    // goes to the clipboard. delivered tells whether the argument named a target; false after
-    // reporting a variable number out of range.
-    virtual bool deliverResult(const ScriptLine &line, const QString &result, bool *delivered) = 0;
+    bool resolveSource(const ScriptLine &line, QString &arg, bool allowClipboard);
+    // Result target rule: (变n) replaces 变n, (串n) appends to 串n, "(复制)" or "（复制）"
+    // goes to the clipboard, as the end of targetText says. targetText is the text that ends
+    // in the target: the argument as written for most commands, the argument after the source
+    // rule for 鼠标, the part after "=>" for 识别, and for 截图 and 图片 the bracketed suffix
+    // their own pattern captured (their patterns accept mixed bracket widths around 复制,
+    // so they pass that suffix rebuilt with plain brackets).
+    Delivery deliverResult(
+        const ScriptLine &line, const QString &targetText, const QString &result);
 
     // Reports an error of the current line (red status line) and clears the run flag.
     virtual void showLineError(const QString &text) = 0;
@@ -57,6 +69,8 @@ public:
     // The run flag (false once a stop was asked for) and the wait flag of waiting commands.
     virtual bool running() const = 0;
     virtual std::atomic<bool> &waitingFlag() = 0;
+    // Clears the run flag: the run ends after the current line.
+    virtual void stopRun() = 0;
 
     // Position in the instruction list; a command that jumps sets the index of the line
     // before the one to run next (the run adds 1 after every line).
@@ -66,4 +80,13 @@ public:
     virtual QString entryAt(int index) const = 0;
     // Skips the block after a false condition (to its "else" block when there is one).
     virtual void applyBlockRule(bool condition) = 0;
+
+    // The whole-script repetition: count passes, each starting at the line after this one.
+    virtual void startRepetition(int count) = 0;
+    // Named loops: entering one sets its counter; at its closing line the counter goes down
+    // and loopAgain tells whether another round is due (false for a loop never entered).
+    virtual void enterLoop(const QString &name, int count) = 0;
+    virtual bool loopAgain(const QString &name) = 0;
+    // Asks the window to prepare the editor text again into the instruction list.
+    virtual void requestRefresh() = 0;
 };

@@ -2,8 +2,27 @@
 
 #include "engine/commandcontext.h"
 
-// The command families outside the interpreter core, one source file each. Every function
-// receives the split line and the running interpreter's context.
+// Every command of the script language, grouped by the source file that holds it. Each one
+// receives the split line and the running interpreter's context; the dispatch table
+// (engine/dispatchtable.cpp) says which command word runs which.
+
+// Control flow (cmd_flow.cpp)
+LineOutcome cmdRepeat(CommandContext &ctx, const ScriptLine &line); // 执行
+LineOutcome cmdStop(CommandContext &ctx, const ScriptLine &line); // 截止
+LineOutcome cmdClipboardCondition(CommandContext &ctx, const ScriptLine &line); // 已复制
+LineOutcome cmdLoop(CommandContext &ctx, const ScriptLine &line); // 循环…
+LineOutcome cmdRefresh(CommandContext &ctx, const ScriptLine &line); // 刷新
+LineOutcome cmdJumpTo(CommandContext &ctx, const ScriptLine &line); // 跳到
+LineOutcome cmdJumpForward(CommandContext &ctx, const ScriptLine &line); // 跳加
+LineOutcome cmdJumpBack(CommandContext &ctx, const ScriptLine &line); // 跳减
+
+// Comparison (cmd_compare.cpp)
+LineOutcome cmdCompare(CommandContext &ctx, const ScriptLine &line); // 对比
+
+// Variables and the clipboard (cmd_variables.cpp)
+LineOutcome cmdCopy(CommandContext &ctx, const ScriptLine &line); // 复制
+LineOutcome cmdStringVariable(CommandContext &ctx, const ScriptLine &line); // 串n
+LineOutcome cmdNumberVariable(CommandContext &ctx, const ScriptLine &line); // 变n
 
 // Input (cmd_input.cpp)
 LineOutcome cmdMouse(CommandContext &ctx, const ScriptLine &line); // 鼠标
@@ -17,22 +36,20 @@ LineOutcome cmdDelay(CommandContext &ctx, const ScriptLine &line); // 延时
 LineOutcome cmdWaitForTime(CommandContext &ctx, const ScriptLine &line); // 时间
 LineOutcome cmdDate(CommandContext &ctx, const ScriptLine &line); // 日期
 
-// System, files and CSV (cmd_system.cpp)
+// System, files and folders (cmd_system.cpp)
 LineOutcome cmdShutdown(CommandContext &ctx, const ScriptLine &line); // 关机
 LineOutcome cmdOpen(CommandContext &ctx, const ScriptLine &line); // 打开
 LineOutcome cmdFolder(CommandContext &ctx, const ScriptLine &line); // 文件夹
 LineOutcome cmdShell(CommandContext &ctx, const ScriptLine &line); // cmd
 LineOutcome cmdProcess(CommandContext &ctx, const ScriptLine &line); // 进程
-LineOutcome cmdSaveCsv(CommandContext &ctx, const ScriptLine &line); // 存csv
-LineOutcome cmdLookupCsv(CommandContext &ctx, const ScriptLine &line); // 查csv
 LineOutcome cmdFile(CommandContext &ctx, const ScriptLine &line); // 文件
 LineOutcome cmdRename(CommandContext &ctx, const ScriptLine &line); // 改名
+
+// CSV (cmd_csv.cpp)
+LineOutcome cmdSaveCsv(CommandContext &ctx, const ScriptLine &line); // 存csv
+LineOutcome cmdLookupCsv(CommandContext &ctx, const ScriptLine &line); // 查csv
 
 // Images (cmd_image.cpp)
 LineOutcome cmdRecognise(CommandContext &ctx, const ScriptLine &line); // 识别
 LineOutcome cmdCapture(CommandContext &ctx, const ScriptLine &line); // 截图
 LineOutcome cmdPicture(CommandContext &ctx, const ScriptLine &line); // 图片
-
-// For a command whose family is not part of this build yet: reports the line as an
-// unknown command, exactly as a word without any row would be.
-LineOutcome commandNotAvailable(CommandContext &ctx, const ScriptLine &line);

@@ -1,17 +1,22 @@
 target_sources(quorvel_engine PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/preparation.cpp ${CMAKE_CURRENT_LIST_DIR}/preparation.h
     ${CMAKE_CURRENT_LIST_DIR}/linepatterns.cpp ${CMAKE_CURRENT_LIST_DIR}/linepatterns.h
-    ${CMAKE_CURRENT_LIST_DIR}/commandcontext.h
+    ${CMAKE_CURRENT_LIST_DIR}/commandcontext.cpp ${CMAKE_CURRENT_LIST_DIR}/commandcontext.h
+    ${CMAKE_CURRENT_LIST_DIR}/interpreter.cpp ${CMAKE_CURRENT_LIST_DIR}/interpreter.h
+    ${CMAKE_CURRENT_LIST_DIR}/dispatchtable.cpp ${CMAKE_CURRENT_LIST_DIR}/dispatchtable.h
     ${CMAKE_CURRENT_LIST_DIR}/instructionthread.cpp ${CMAKE_CURRENT_LIST_DIR}/instructionthread.h
     ${CMAKE_CURRENT_LIST_DIR}/sleeper.h
 )
 target_sources(quorvel_engine PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/commands.h
+    ${CMAKE_CURRENT_LIST_DIR}/cmd_flow.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/cmd_compare.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/cmd_variables.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cmd_input.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cmd_time.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cmd_system.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/cmd_csv.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cmd_image.cpp
 )
-target_sources(quorvel_engine PRIVATE ${CMAKE_CURRENT_LIST_DIR}/cmd_csv.cpp)
 target_sources(quorvel_engine PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/keynames.cpp ${CMAKE_CURRENT_LIST_DIR}/keynames.h)

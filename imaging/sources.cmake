@@ -4,7 +4,6 @@ set(QUORVEL_IMAGING_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/region.cpp ${CMAKE_CURRENT_LIST_DIR}/region.h
     ${CMAKE_CURRENT_LIST_DIR}/templatesearch.cpp ${CMAKE_CURRENT_LIST_DIR}/templatesearch.h
     ${CMAKE_CURRENT_LIST_DIR}/glyphs.cpp ${CMAKE_CURRENT_LIST_DIR}/glyphs.h
-    ${CMAKE_CURRENT_LIST_DIR}/screen.cpp ${CMAKE_CURRENT_LIST_DIR}/screen.h
 )
 target_sources(quorvel_imaging PRIVATE ${QUORVEL_IMAGING_SOURCES})
 # The brightness sums must round as plain double arithmetic does on every target: no fused

@@ -1,6 +1,6 @@
 // The global hotkeys of a real main window with the recording platform: what is registered
 // when, the slot check boxes, and what each press does.
-#include "engine/sleeper.h"
+#include "fakesleeper.h"
 #include "settings/settings.h"
 #include "testwindow.h"
 
@@ -21,12 +21,7 @@ constexpr unsigned alt = 1;
 constexpr unsigned shift = 4;
 constexpr unsigned win = 8;
 
-class NoPause final : public Sleeper
-{
-public:
-    void sleepMs(int) override { }
-};
-NoPause noPause;
+FakeSleeper noPause;
 
 // The hotkey calls in their order, without the rest of what the window asked for.
 QStringList hotKeyCalls(const FakePlatform &platform)

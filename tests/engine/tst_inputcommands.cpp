@@ -1,6 +1,6 @@
 // 鼠标, 键盘, 按下, 抬起 and 粘贴 through the real interpreter, against the recording fake.
-#include "commandrun.h"
 #include "engine/keynames.h"
+#include "scriptrun.h"
 
 #include <QtTest>
 
@@ -22,10 +22,10 @@ private slots:
 
 namespace {
 
-QStringList allCalls(const CommandRun &run)
+QStringList allCalls(const RunRecord &record)
 {
     QStringList calls;
-    for (const QStringList &line : run.lines())
+    for (const QStringList &line : record.lines())
         calls << line;
     return calls;
 }
@@ -76,26 +76,27 @@ void TstInputCommands::mouse_data()
     const QStringList none;
     const QStringList click {"mouse:leftDown", "mouse:leftUp"};
 
-    QTest::newRow("absolute") << "鼠标->100,200" << at << QStringList {"move:100,200"} << none
+    QTest::newRow("absolute") << "鼠标->100,200" << at << QStringList {"pointer:100,200"} << none
                               << "";
     QTest::newRow("full-width comma")
-        << "鼠标->100，200" << at << QStringList {"move:100,200"} << none << "";
+        << "鼠标->100，200" << at << QStringList {"pointer:100,200"} << none << "";
     QTest::newRow("blank after comma")
         << "鼠标->100, 200" << at << none << none << "1:鼠标->100, 200";
-    QTest::newRow("relative") << "鼠标->-10*+5" << at << QStringList {"move:728,491"} << none << "";
+    QTest::newRow("relative") << "鼠标->-10*+5" << at << QStringList {"pointer:728,491"} << none
+                              << "";
     QTest::newRow("relative per pass")
         << "执行->3\n鼠标->10>>>*0" << QPoint(100, 100)
-        << QStringList {"move:110,100", "move:130,100", "move:160,100"} << none << "";
+        << QStringList {"pointer:110,100", "pointer:130,100", "pointer:160,100"} << none << "";
     QTest::newRow("relative, dy per pass")
         << "执行->2\n鼠标->1*-2>>>" << QPoint(100, 100)
-        << QStringList {"move:101,98", "move:102,94"} << none << "";
-    QTest::newRow("fixed point") << "鼠标->500,300(10*-4)" << at << QStringList {"move:510,296"}
+        << QStringList {"pointer:101,98", "pointer:102,94"} << none << "";
+    QTest::newRow("fixed point") << "鼠标->500,300(10*-4)" << at << QStringList {"pointer:510,296"}
                                  << none << "";
     QTest::newRow("fixed point per pass")
-        << "执行->2\n鼠标->500,300(10>>>*-4)" << at << QStringList {"move:510,296", "move:520,296"}
-        << none << "";
+        << "执行->2\n鼠标->500,300(10>>>*-4)" << at
+        << QStringList {"pointer:510,296", "pointer:520,296"} << none << "";
     QTest::newRow("fixed point, mixed brackets")
-        << "鼠标->500，300（+10*-4>>>)" << at << QStringList {"move:510,296"} << none << "";
+        << "鼠标->500，300（+10*-4>>>)" << at << QStringList {"pointer:510,296"} << none << "";
     QTest::newRow("to (变n)") << "鼠标->(变2)\n复制->[变2]\n鼠标->（变2）\n复制->[变2]" << at
                               << none << QStringList {"738,486", "738,486"} << "";
     QTest::newRow("to (串n) appends") << "鼠标->(串2)\n鼠标->x（串2）\n复制->[串2]" << at << none
@@ -104,9 +105,9 @@ void TstInputCommands::mouse_data()
                                << QStringList {"738,486", "738,486"} << "";
     QTest::newRow("target before a move")
         << "鼠标->1,2(变1)\n复制->[变1]" << at << none << QStringList {"738,486"} << "";
-    QTest::newRow("from [变n]") << "变2->15,25\n鼠标->[变2]" << at << QStringList {"move:15,25"}
+    QTest::newRow("from [变n]") << "变2->15,25\n鼠标->[变2]" << at << QStringList {"pointer:15,25"}
                                 << none << "";
-    QTest::newRow("from [复制]") << "复制->7,8\n鼠标->[复制]" << at << QStringList {"move:7,8"}
+    QTest::newRow("from [复制]") << "复制->7,8\n鼠标->[复制]" << at << QStringList {"pointer:7,8"}
                                  << QStringList {"7,8"} << "";
     QTest::newRow("(变101)") << "鼠标->(变101)" << at << none << none << "1:鼠标->(变101)";
     QTest::newRow("[串0]") << "鼠标->[串0]" << at << none << none << "1:鼠标->[串0]";
@@ -133,12 +134,12 @@ void TstInputCommands::mouse()
     QFETCH(QStringList, clipboard);
     QFETCH(QString, error);
 
-    CommandRun run;
+    ScriptRun run;
     run.platform.cursor = cursor;
-    run.run(script);
-    QCOMPARE(allCalls(run), calls);
-    QCOMPARE(run.clipboardWrites, clipboard);
-    QCOMPARE(run.lastError(), error);
+    const RunRecord record = run.runScript(script);
+    QCOMPARE(allCalls(record), calls);
+    QCOMPARE(record.clipboardWrites, clipboard);
+    QCOMPARE(record.lastError(), error);
 }
 
 void TstInputCommands::keyboard_data()
@@ -211,32 +212,32 @@ void TstInputCommands::keyboard()
     QFETCH(QString, error);
     QFETCH(int, errors);
 
-    CommandRun run;
-    run.run(script);
-    QCOMPARE(allCalls(run), calls);
-    QCOMPARE(run.lastError(), error);
-    QCOMPARE(run.errorCount(), errors);
+    ScriptRun run;
+    const RunRecord record = run.runScript(script);
+    QCOMPARE(allCalls(record), calls);
+    QCOMPARE(record.lastError(), error);
+    QCOMPARE(record.errorCount(), errors);
 }
 
 void TstInputCommands::keyRepeatStops()
 {
     // A stop request during a long repeat: the repeat ends within a repetition and the lines
     // after it never run.
-    CommandRun run;
+    ScriptRun run;
     run.onPause = [&run](int count) {
         if (count == 40) {
             run.thread.executeFlag = false;
             run.thread.waitFlag = false;
         }
     };
-    run.run(QStringLiteral("键盘->Tab*100000(5)\n复制->after"));
-    const QStringList calls = run.firstLine();
+    const RunRecord record = run.runScript(QStringLiteral("键盘->Tab*100000(5)\n复制->after"));
+    const QStringList calls = record.firstLine();
     // The first pause is the run's own; every tap pauses 25 ms in slices of at most 10 ms.
     const int taps = calls.filter(QStringLiteral("keyDown:9")).size();
     QVERIFY2(taps >= 12 && taps <= 14, qPrintable(QString::number(taps)));
     QCOMPARE(calls.filter(QStringLiteral("keyUp:9")).size(), taps);
-    QCOMPARE(run.lines().size(), 1);
-    QVERIFY(run.clipboardWrites.isEmpty());
+    QCOMPARE(record.lines().size(), 1);
+    QVERIFY(record.clipboardWrites.isEmpty());
 }
 
 void TstInputCommands::paste_data()
@@ -258,12 +259,12 @@ void TstInputCommands::paste()
     QFETCH(QString, script);
     QFETCH(QStringList, clipboard);
 
-    CommandRun run;
+    ScriptRun run;
     run.clipboard = QStringLiteral("before");
     // Ctrl+V goes out only after a read of the clipboard has seen the text.
     run.onClipboardRead = [&run] { run.platform.calls << QStringLiteral("read:") + run.clipboard; };
-    run.run(script);
-    QCOMPARE(run.clipboardWrites, clipboard);
+    const RunRecord record = run.runScript(script);
+    QCOMPARE(record.clipboardWrites, clipboard);
 
     QStringList expected;
     for (const QString &text : clipboard)
@@ -273,20 +274,20 @@ void TstInputCommands::paste()
                  << "keyUp:17"
                  << "keyUp:86"
                  << "pause:50";
-    QCOMPARE(allCalls(run), expected);
-    QCOMPARE(run.lastError(), QString());
+    QCOMPARE(allCalls(record), expected);
+    QCOMPARE(record.lastError(), QString());
 }
 
 void TstInputCommands::pasteStoppedBeforeCtrlV()
 {
-    CommandRun run;
+    ScriptRun run;
     run.onClipboardRead = [&run] {
         run.thread.executeFlag = false;
         run.thread.waitFlag = false;
     };
-    run.run(QStringLiteral("粘贴->text"));
-    QCOMPARE(run.clipboardWrites, QStringList {"text"});
-    QCOMPARE(run.firstLine(), QStringList {"pause:50"});
+    const RunRecord record = run.runScript(QStringLiteral("粘贴->text"));
+    QCOMPARE(record.clipboardWrites, QStringList {"text"});
+    QCOMPARE(record.firstLine(), QStringList {"pause:50"});
 }
 
 QTEST_GUILESS_MAIN(TstInputCommands)

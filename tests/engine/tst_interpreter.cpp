@@ -1,10 +1,14 @@
+#include "engine/commands.h"
+#include "engine/dispatchtable.h"
+#include "engine/interpreter.h"
+#include "runmessages.h"
 #include "scriptrun.h"
 
 #include <QSemaphore>
 #include <QtTest>
 
-// The interpreter's own commands and its run loop, on a real thread without pacing. Variables
-// are observed through 复制 lines, which show up as clipboard writes.
+// The run loop: repetition, pacing and steps, jumps, refresh, line errors and stopping, on a
+// real thread without pacing, and the interpreter alone on the caller's thread.
 class TstInterpreter : public QObject
 {
     Q_OBJECT
@@ -14,19 +18,7 @@ private slots:
     void repetition();
     void pacingAndSteps_data();
     void pacingAndSteps();
-    void variables_data();
-    void variables();
     void freshStateEveryRun();
-    void indexErrors_data();
-    void indexErrors();
-    void compare_data();
-    void compare();
-    void clipboardCondition_data();
-    void clipboardCondition();
-    void blocks_data();
-    void blocks();
-    void loops_data();
-    void loops();
     void jumps_data();
     void jumps();
     void refresh_data();
@@ -35,26 +27,11 @@ private slots:
     void lineErrors();
     void stopFromHook();
     void stopDuringPauseFromAnotherThread();
+    void runsWithoutAThread_data();
+    void runsWithoutAThread();
+    void refusesARunWithoutPlatform();
+    void everyKeywordReachesItsRow();
 };
-
-using Ints = QVector<int>;
-
-static QString error(int line, const QString &text)
-{
-    return QStringLiteral("<span style=\"color:red;\">第") + QString::number(line)
-        + QStringLiteral("行有误：") + text + QStringLiteral("</span>");
-}
-
-static bool reportedError(const RunRecord &record)
-{
-    return record.messages.join(QString()).contains(QStringLiteral("行有误"));
-}
-
-static QString progress(int remaining)
-{
-    return QStringLiteral("<span style=\"color:red;\">正进行循环操作,剩余 ")
-        + QString::number(remaining) + QStringLiteral(" 次。</span>");
-}
 
 void TstInterpreter::repetition_data()
 {
@@ -147,64 +124,6 @@ void TstInterpreter::pacingAndSteps()
     QCOMPARE(record.pauses, pauses);
 }
 
-void TstInterpreter::variables_data()
-{
-    QTest::addColumn<QString>("script");
-    QTest::addColumn<QString>("clipboard");
-    QTest::addColumn<QStringList>("writes");
-
-    QTest::newRow("串 appends") << "串1->ab\n串1->cd\n复制->[串1]"
-                                << "" << QStringList {"abcd"};
-    QTest::newRow("串 cleared") << "串1->ab\n串1->(清空)\n复制->[串1]"
-                                << "" << QStringList {""};
-    QTest::newRow("串 [Enter] [space] any case")
-        << "串1->a\n串1->[Enter]\n串1->[SPACE]\n串1->[space]\n串1->[eNTer]\n复制->[串1]"
-        << "" << QStringList {"a\r\n  \r\n"};
-    QTest::newRow("串 appends the clipboard") << "串1->a\n串1->[复制]\n复制->[串1]"
-                                              << "c" << QStringList {"ac"};
-    QTest::newRow("串 has no ++") << "串1->1\n串1->2++\n复制->[串1]"
-                                  << "" << QStringList {"12++"};
-    QTest::newRow("变 replaces") << "变1->x\n变1->y\n复制->[变1]"
-                                 << "" << QStringList {"y"};
-    QTest::newRow("变 ++") << "变1->5\n变1->2++\n复制->[变1]"
-                           << "" << QStringList {"7"};
-    QTest::newRow("变 ++ on text") << "变1->abc\n变1->2++\n复制->[变1]"
-                                   << "" << QStringList {"2"};
-    QTest::newRow("变 special forms")
-        << "变1->x\n变1->[ENTER]\n复制->[变1]\n变1->[Space]\n复制->[变1]\n变1->(清空)\n复制->[变1]"
-        << "" << QStringList {"\r\n", " ", ""};
-    QTest::newRow("变 from the clipboard") << "变1->9\n变1->[复制]\n复制->[变1]"
-                                           << "42" << QStringList {"42"};
-    QTest::newRow("N>> per pass") << "执行->3\n变2->10>>\n复制->[变2]"
-                                  << "" << QStringList {"10", "11", "12"};
-    QTest::newRow("c>> per pass") << "执行->3\n串2->a>>\n复制->[串2]"
-                                  << "" << QStringList {"a", "ab", "abc"};
-    QTest::newRow("c>> of _") << "执行->2\n变1->_>>\n复制->[变1]"
-                              << "" << QStringList {"_", "`"};
-    QTest::newRow("N>> without 执行") << "串1->5>>\n复制->[串1]"
-                                      << "" << QStringList {"5"};
-    QTest::newRow("复制 takes the tail variable") << "串1->v\n复制->abc[串1]"
-                                                  << "" << QStringList {"v"};
-    QTest::newRow("复制 forms") << "复制->(清空)\n复制->[复制]\n复制->(串1)\n复制->plain"
-                                << "clip" << QStringList {"", "[复制]", "(串1)", "plain"};
-    QTest::newRow("empty at the start") << "复制->[串7]\n复制->[变7]"
-                                        << "" << QStringList {"", ""};
-    QTest::newRow("index 100") << "串100->x\n变100->y\n复制->[串100]\n复制->[变100]"
-                               << "" << QStringList {"x", "y"};
-}
-
-void TstInterpreter::variables()
-{
-    QFETCH(QString, script);
-    QFETCH(QString, clipboard);
-    QFETCH(QStringList, writes);
-    ScriptRun run;
-    run.clipboard = clipboard;
-    const RunRecord record = run.runScript(script);
-    QCOMPARE(record.clipboardWrites, writes);
-    QVERIFY(!reportedError(record));
-}
-
 void TstInterpreter::freshStateEveryRun()
 {
     ScriptRun run;
@@ -213,402 +132,6 @@ void TstInterpreter::freshStateEveryRun()
         = run.runScript(QStringLiteral("复制->[串1]\n复制->[变1]\n变2->0>>\n复制->[变2]"));
     QCOMPARE(second.clipboardWrites, (QStringList {"", "", "0"}));
     QCOMPARE(second.messages, QStringList {});
-}
-
-void TstInterpreter::indexErrors_data()
-{
-    QTest::addColumn<QString>("script");
-    QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<QStringList>("writes");
-    QTest::addColumn<Ints>("steps");
-
-    QTest::newRow("串0") << "复制->a\n串0->x\n复制->b" << QStringList {error(2, "串0->x")}
-                         << QStringList {"a"} << Ints {1};
-    QTest::newRow("变101") << "变101->x" << QStringList {error(1, "变101->x")} << QStringList {}
-                           << Ints {};
-    QTest::newRow("复制 [串0]") << "复制->[串0]" << QStringList {error(1, "复制->[串0]")}
-                                << QStringList {} << Ints {};
-    QTest::newRow("复制 x[变101]") << "复制->x[变101]" << QStringList {error(1, "复制->x[变101]")}
-                                   << QStringList {} << Ints {};
-    QTest::newRow("已复制 [串101]")
-        << "已复制->[串101]\n{\n}" << QStringList {error(1, "已复制->[串101]")} << QStringList {}
-        << Ints {};
-    QTest::newRow("执行 [变0]") << "执行->[变0]\n复制->a" << QStringList {error(1, "执行->[变0]")}
-                                << QStringList {} << Ints {};
-    QTest::newRow("对比 source [串101]")
-        << "对比->[串101]\n{\n}" << QStringList {error(1, "对比->[串101]")} << QStringList {}
-        << Ints {};
-}
-
-void TstInterpreter::indexErrors()
-{
-    QFETCH(QString, script);
-    QFETCH(QStringList, messages);
-    QFETCH(QStringList, writes);
-    QFETCH(Ints, steps);
-    ScriptRun run;
-    const RunRecord record = run.runScript(script);
-    QCOMPARE(record.messages, messages);
-    QCOMPARE(record.clipboardWrites, writes);
-    QCOMPARE(record.steps, steps);
-}
-
-void TstInterpreter::compare_data()
-{
-    // prefix: lines before the 对比 line; outcome: which branch ran, T or F, or empty when the
-    // line reports error and the run ends.
-    QTest::addColumn<QString>("prefix");
-    QTest::addColumn<QString>("clipboard");
-    QTest::addColumn<QString>("expression");
-    QTest::addColumn<QString>("outcome");
-    QTest::addColumn<QString>("error");
-
-    QTest::newRow("串 ==") << "串1->abc"
-                           << ""
-                           << "(串1==abc)"
-                           << "T"
-                           << "";
-    QTest::newRow("串 == differs") << "串1->abd"
-                                   << ""
-                                   << "(串1==abc)"
-                                   << "F"
-                                   << "";
-    QTest::newRow("== is case-sensitive") << "串1->abc"
-                                          << ""
-                                          << "(串1==ABC)"
-                                          << "F"
-                                          << "";
-    QTest::newRow("empty == empty") << ""
-                                    << ""
-                                    << "(串1==)"
-                                    << "T"
-                                    << "";
-    QTest::newRow(">") << "变1->5"
-                       << ""
-                       << "(变1>3)"
-                       << "T"
-                       << "";
-    QTest::newRow("> equal") << "变1->5"
-                             << ""
-                             << "(变1>5)"
-                             << "F"
-                             << "";
-    QTest::newRow(">=") << "变1->5"
-                        << ""
-                        << "(变1>=5)"
-                        << "T"
-                        << "";
-    QTest::newRow(">= less") << "变1->5"
-                             << ""
-                             << "(变1>=6)"
-                             << "F"
-                             << "";
-    QTest::newRow("<") << "变1->5"
-                       << ""
-                       << "(变1<6)"
-                       << "T"
-                       << "";
-    QTest::newRow("< equal") << "变1->5"
-                             << ""
-                             << "(变1<5)"
-                             << "F"
-                             << "";
-    QTest::newRow("<=") << "变1->5"
-                        << ""
-                        << "(变1<=5)"
-                        << "T"
-                        << "";
-    QTest::newRow("<= more") << "变1->5"
-                             << ""
-                             << "(变1<=4)"
-                             << "F"
-                             << "";
-    QTest::newRow("negative") << "变1->-2"
-                              << ""
-                              << "(变1<0)"
-                              << "T"
-                              << "";
-    QTest::newRow("text counts as 0") << "变1->abc"
-                                      << ""
-                                      << "(变1<1)"
-                                      << "T"
-                                      << "";
-    QTest::newRow("== compares text") << "变1->05"
-                                      << ""
-                                      << "(变1==5)"
-                                      << "F"
-                                      << "";
-    QTest::newRow("串 compared as integer") << "串1->12"
-                                            << ""
-                                            << "(串1>9)"
-                                            << "T"
-                                            << "";
-    QTest::newRow("full-width brackets") << "变1->5"
-                                         << ""
-                                         << "（变1>3）"
-                                         << "T"
-                                         << "";
-    QTest::newRow("mixed brackets") << "变1->5"
-                                    << ""
-                                    << "（变1>3)"
-                                    << "T"
-                                    << "";
-    QTest::newRow("blanks inside") << "变1->5"
-                                   << ""
-                                   << "( 变1 > 3 )"
-                                   << "T"
-                                   << "";
-    QTest::newRow("right [串m]") << "串1->ab\n串2->ab"
-                                 << ""
-                                 << "(串1==[串2])"
-                                 << "T"
-                                 << "";
-    QTest::newRow("right [变m]") << "变1->5\n变2->7"
-                                 << ""
-                                 << "(变1<[变2])"
-                                 << "T"
-                                 << "";
-    QTest::newRow("right text ending in [串m]") << "串1->x[串2]"
-                                                << ""
-                                                << "(串1==x[串2])"
-                                                << "T"
-                                                << "";
-    QTest::newRow("|| first true") << "变1->5\n变2->5"
-                                   << ""
-                                   << "(变1>3)||(变2<1)"
-                                   << "T"
-                                   << "";
-    QTest::newRow("|| second true") << "变1->1\n变2->0"
-                                    << ""
-                                    << "(变1>3)||(变2<1)"
-                                    << "T"
-                                    << "";
-    QTest::newRow("|| none true") << "变1->1\n变2->5"
-                                  << ""
-                                  << "(变1>3)||(变2<1)"
-                                  << "F"
-                                  << "";
-    QTest::newRow("|| stops at the first true") << "变1->5"
-                                                << ""
-                                                << "(变1>3)||nonsense"
-                                                << "T"
-                                                << "";
-    QTest::newRow("expression from [串n]") << "串3->(变1>3)\n变1->5"
-                                           << ""
-                                           << "[串3]"
-                                           << "T"
-                                           << "";
-    QTest::newRow("expression from clipboard") << ""
-                                               << "(串1==)"
-                                               << "[复制]"
-                                               << "T"
-                                               << "";
-
-    QTest::newRow("|| goes on to a bad part") << "变1->1"
-                                              << ""
-                                              << "(变1>3)||nonsense"
-                                              << ""
-                                              << "对比->(变1>3)||nonsense(比较式错误:nonsense)";
-    QTest::newRow("empty part") << "变1->1"
-                                << ""
-                                << "(变1>3)||"
-                                << ""
-                                << "对比->(变1>3)||(比较式错误:)";
-    QTest::newRow("single =") << ""
-                              << ""
-                              << "(变1=3)"
-                              << ""
-                              << "对比->(变1=3)(比较符错误:=)";
-    QTest::newRow("no brackets") << ""
-                                 << ""
-                                 << "变1>3"
-                                 << ""
-                                 << "对比->变1>3(比较式错误:变1>3)";
-    QTest::newRow("< is escaped") << ""
-                                  << ""
-                                  << "变1<3"
-                                  << ""
-                                  << "对比->变1&lt;3(比较式错误:变1&lt;3)";
-    QTest::newRow("left 串0") << ""
-                              << ""
-                              << "(串0==a)"
-                              << ""
-                              << "对比->(串0==a)(串n与变n的范围是1-100)";
-    QTest::newRow("left 变101") << ""
-                                << ""
-                                << "(变101>1)"
-                                << ""
-                                << "对比->(变101>1)(串n与变n的范围是1-100)";
-    QTest::newRow("right [变101]") << ""
-                                   << ""
-                                   << "(变1==[变101])"
-                                   << ""
-                                   << "对比->(变1==[变101])(串n与变n的范围是1-100)";
-    QTest::newRow("right [串0]") << ""
-                                 << ""
-                                 << "(串1==[串0])"
-                                 << ""
-                                 << "对比->(串1==[串0])(串n与变n的范围是1-100)";
-}
-
-void TstInterpreter::compare()
-{
-    QFETCH(QString, prefix);
-    QFETCH(QString, clipboard);
-    QFETCH(QString, expression);
-    QFETCH(QString, outcome);
-    QFETCH(QString, error);
-    const QString script
-        = prefix + "\n对比->" + expression + "\n{\n复制->T\n}\nelse\n{\n复制->F\n}\n复制->end";
-    ScriptRun run;
-    run.clipboard = clipboard;
-    const RunRecord record = run.runScript(script);
-    if (error.isEmpty()) {
-        QCOMPARE(record.messages, QStringList {});
-        QCOMPARE(record.clipboardWrites, (QStringList {outcome, "end"}));
-    } else {
-        const int line = prefix.isEmpty() ? 1 : prefix.count('\n') + 2;
-        QCOMPARE(record.messages, QStringList {::error(line, error)});
-        QCOMPARE(record.clipboardWrites, QStringList {});
-    }
-}
-
-void TstInterpreter::clipboardCondition_data()
-{
-    QTest::addColumn<QString>("prefix");
-    QTest::addColumn<QString>("clipboard");
-    QTest::addColumn<QString>("argument");
-    QTest::addColumn<QString>("outcome");
-
-    QTest::newRow("equal") << ""
-                           << "abc"
-                           << "abc"
-                           << "T";
-    QTest::newRow("clipboard trimmed") << ""
-                                       << "  abc\r\n"
-                                       << "abc"
-                                       << "T";
-    QTest::newRow("differs") << ""
-                             << "abc"
-                             << "abd"
-                             << "F";
-    QTest::newRow("case-sensitive") << ""
-                                    << "ABC"
-                                    << "abc"
-                                    << "F";
-    QTest::newRow("from [串n]") << "串1->xy"
-                                << "xy"
-                                << "[串1]"
-                                << "T";
-    QTest::newRow("from text[变n]") << "变2->7"
-                                    << "7"
-                                    << "n[变2]"
-                                    << "T";
-    QTest::newRow("empty variable, empty clipboard") << ""
-                                                     << ""
-                                                     << "[串1]"
-                                                     << "T";
-    QTest::newRow("[复制] is plain text") << ""
-                                          << "[复制]"
-                                          << "[复制]"
-                                          << "T";
-    QTest::newRow("[复制] is not the clipboard") << ""
-                                                 << "abc"
-                                                 << "[复制]"
-                                                 << "F";
-}
-
-void TstInterpreter::clipboardCondition()
-{
-    QFETCH(QString, prefix);
-    QFETCH(QString, clipboard);
-    QFETCH(QString, argument);
-    QFETCH(QString, outcome);
-    ScriptRun run;
-    run.clipboard = clipboard;
-    const RunRecord record = run.runScript(
-        prefix + "\n已复制->" + argument + "\n{\n串9->T\n}\nelse\n{\n串9->F\n}\n复制->[串9]");
-    QCOMPARE(record.messages, QStringList {});
-    QCOMPARE(record.clipboardWrites, QStringList {outcome});
-}
-
-void TstInterpreter::blocks_data()
-{
-    QTest::addColumn<QString>("script");
-    QTest::addColumn<QStringList>("writes");
-
-    // (串1==) is true at the start of a run, (串1==x) false.
-    QTest::newRow("true: block runs, else skipped")
-        << "对比->(串1==)\n{\n复制->a\n}\nelse\n{\n复制->b\n}\n复制->c" << QStringList {"a", "c"};
-    QTest::newRow("false: block skipped, else runs")
-        << "对比->(串1==x)\n{\n复制->a\n}\nelse\n{\n复制->b\n}\n复制->c" << QStringList {"b", "c"};
-    QTest::newRow("false without else")
-        << "对比->(串1==x)\n{\n复制->a\n}\n复制->c" << QStringList {"c"};
-    QTest::newRow("false skips nested blocks") << "对比->(串1==x)\n{\n对比->(串1==)\n{\n复制->a\n}"
-                                                  "\nelse\n{\n复制->b\n}\n复制->c\n}\nelse\n{"
-                                                  "\n复制->d\n}\n复制->e"
-                                               << QStringList {"d", "e"};
-    QTest::newRow("true skips nested else block") << "对比->(串1==)\n{\n复制->a\n}\nelse\n{\n对比->"
-                                                     "(串1==)\n{\n复制->b\n}\n复制->c\n}\n复制->d"
-                                                  << QStringList {"a", "d"};
-    QTest::newRow("inner false inside true") << "对比->(串1==)\n{\n对比->(串1==x)\n{\n复制->a\n}"
-                                                "\nelse\n{\n复制->b\n}\n复制->c\n}\n复制->d"
-                                             << QStringList {"b", "c", "d"};
-    QTest::newRow("no { after the condition")
-        << "对比->(串1==x)\n复制->a\n{\n复制->b\n}" << QStringList {"a", "b"};
-    QTest::newRow("no { after 已复制") << "已复制->zzz\n复制->a" << QStringList {"a"};
-    QTest::newRow("{ without }") << "对比->(串1==x)\n{\n复制->a" << QStringList {"a"};
-    QTest::newRow("condition near the end") << "复制->a\n对比->(串1==x)\n{" << QStringList {"a"};
-    QTest::newRow("else skipping starts two lines below")
-        << "复制->a\nelse\n}\n复制->b\n}\n复制->c" << QStringList {"a", "c"};
-    QTest::newRow("lone else skips its block")
-        << "复制->a\nelse\n{\n复制->b\n}\n复制->c" << QStringList {"a", "c"};
-}
-
-void TstInterpreter::blocks()
-{
-    QFETCH(QString, script);
-    QFETCH(QStringList, writes);
-    ScriptRun run;
-    const RunRecord record = run.runScript(script);
-    QCOMPARE(record.clipboardWrites, writes);
-    QVERIFY(!reportedError(record));
-}
-
-void TstInterpreter::loops_data()
-{
-    QTest::addColumn<QString>("script");
-    QTest::addColumn<QStringList>("writes");
-
-    QTest::newRow("three times") << "循环1->3\n{\n复制->x\n循环1->3\n}\n复制->end"
-                                 << QStringList {"x", "x", "x", "end"};
-    QTest::newRow("once") << "循环1->1\n{\n复制->x\n循环1->1\n}\n复制->end"
-                          << QStringList {"x", "end"};
-    QTest::newRow("count not a number")
-        << "循环1->abc\n{\n复制->x\n循环1->3\n}" << QStringList {"x"};
-    QTest::newRow("end line count unused")
-        << "循环1->2\n{\n复制->x\n循环1->9\n}" << QStringList {"x", "x"};
-    QTest::newRow("bare 循环") << "循环->2\n{\n复制->x\n循环->2\n}" << QStringList {"x", "x"};
-    QTest::newRow("nested, other name")
-        << "循环1->2\n{\n复制->o\n循环2->3\n{\n复制->i\n循环2->3\n}\n循环1->2\n}"
-        << QStringList {"o", "i", "i", "i", "o", "i", "i", "i"};
-    QTest::newRow("name that begins another")
-        << "循环1->2\n{\n循环10->2\n{\n复制->x\n循环10->2\n}\n循环1->2\n}"
-        << QStringList {"x", "x", "x", "x"};
-    QTest::newRow("re-entered in every pass")
-        << "执行->2\n循环A->2\n{\n复制->x\n循环A->2\n}" << QStringList {"x", "x", "x", "x"};
-    QTest::newRow("end never entered") << "复制->a\n循环9->3\n}\n复制->b" << QStringList {"a", "b"};
-    QTest::newRow("loop line last") << "复制->a\n循环1->3" << QStringList {"a"};
-}
-
-void TstInterpreter::loops()
-{
-    QFETCH(QString, script);
-    QFETCH(QStringList, writes);
-    ScriptRun run;
-    const RunRecord record = run.runScript(script);
-    QCOMPARE(record.clipboardWrites, writes);
-    QVERIFY(!reportedError(record));
 }
 
 void TstInterpreter::jumps_data()
@@ -792,71 +315,138 @@ void TstInterpreter::stopFromHook()
     QCOMPARE(record.messages, QStringList {"complete"});
 }
 
-namespace {
-
-// Holds the interpreter inside one chosen pause until the test lets it go.
-class GatedSleeper : public Sleeper
+void TstInterpreter::stopDuringPauseFromAnotherThread()
 {
-public:
-    explicit GatedSleeper(int gate)
-        : m_gate(gate)
-    {
-    }
-    void sleepMs(int ms) override
-    {
-        int count = 0;
-        {
-            QMutexLocker lock(&m_mutex);
-            m_pauses << ms;
-            count = m_pauses.size();
-        }
-        if (count == m_gate) {
+    // Holds the interpreter inside its third pause (500 before line 1, 50 after line 1, 50
+    // after line 2) until the test lets it go.
+    QSemaphore entered;
+    QSemaphore leave;
+    ScriptRun run;
+    run.onPause = [&](int count) {
+        if (count == 3) {
             entered.release();
             leave.acquire();
         }
-    }
-    Ints pauses() const
-    {
-        QMutexLocker lock(&m_mutex);
-        return m_pauses;
-    }
+    };
+    run.start({"复制->a", "复制->b", "复制->c", "复制->d"});
+    QVERIFY(entered.tryAcquire(1, 10000));
+    run.thread.executeFlag = false; // as the stop hotkey does, from the GUI thread
+    leave.release();
+    QVERIFY(run.thread.wait(10000));
+    const RunRecord record = run.finish();
+    QCOMPARE(record.clipboardWrites, (QStringList {"a", "b"}));
+    QCOMPARE(record.pauses, (Ints {500, 50, 50, 50}));
+}
 
-    QSemaphore entered;
-    QSemaphore leave;
+namespace {
 
-private:
-    const int m_gate;
-    mutable QMutex m_mutex;
-    Ints m_pauses;
+// The instruction list and the reports of a run that needs no thread: everything the run
+// sends lands in one log, in order.
+class ListAndLog : public InstructionSource, public RunOutbox
+{
+public:
+    QStringList list;
+    QStringList log;
+
+    int size() const override { return list.size(); }
+    QString entryAt(int index) const override { return list.value(index); }
+    void showDisposingFile(const QString &text) override { log << "message:" + text; }
+    void refreshInstructions() override { log << QStringLiteral("refresh"); }
+    void clipboardSetText(const QString &text) override { log << "clipboard:" + text; }
+    void stepNum(int index) override { log << QStringLiteral("step:%1").arg(index); }
+    void showRunHint() override { log << QStringLiteral("hint"); }
 };
 
 } // namespace
 
-void TstInterpreter::stopDuringPauseFromAnotherThread()
+void TstInterpreter::runsWithoutAThread_data()
 {
-    GatedSleeper sleeper(3); // 500 before line 1, 50 after line 1, 50 after line 2
+    QTest::addColumn<QStringList>("list");
+    QTest::addColumn<QStringList>("log");
+    QTest::addColumn<Ints>("pauses");
+
+    QTest::newRow("lines and steps")
+        << QStringList {"串1->a", "复制->[串1]"} << QStringList {"step:1", "clipboard:a", "step:2"}
+        << Ints {500, 50, 50, 50};
+    QTest::newRow("an error ends the run at once")
+        << QStringList {"复制->x", "foo->1", "复制->y"}
+        << QStringList {"clipboard:x", "step:1", "message:" + error(2, "foo->1(无该命令类型)")}
+        << Ints {500, 50, 50};
+    QTest::newRow("repetition") << QStringList {"执行->2", "复制->a"}
+                                << QStringList {"step:1", "clipboard:a", "step:2",
+                                       "message:" + progress(1), "clipboard:a", "step:2", "hint"}
+                                << Ints {500, 50, 50, 50, 50, 50};
+    QTest::newRow("refresh to line 0 ends the run")
+        << QStringList {"刷新->0", "复制->a"} << QStringList {"refresh", "step:1"}
+        << Ints {500, 200, 50, 50};
+}
+
+void TstInterpreter::runsWithoutAThread()
+{
+    QFETCH(QStringList, list);
+    QFETCH(QStringList, log);
+    QFETCH(Ints, pauses);
+    ListAndLog io;
+    io.list = list;
+    FakePlatform platform;
+    FakeSleeper sleeper;
+    std::atomic<bool> executeFlag {true};
+    std::atomic<bool> waitFlag {false};
+    Interpreter interpreter(
+        RunServices {io, io, platform, sleeper, {}, executeFlag, waitFlag, false});
+    interpreter.run();
+    QCOMPARE(io.log, log);
+    QCOMPARE(sleeper.taken(), pauses);
+    QVERIFY(!executeFlag);
+}
+
+void TstInterpreter::refusesARunWithoutPlatform()
+{
+#ifndef QT_NO_DEBUG
+    QSKIP("a debug build stops at the missing platform");
+#else
+    // The run must never fall back to the real desktop: nothing runs, not even the pacing.
+    FakeSleeper sleeper;
     QInstructionThread thread;
     thread.setSleeper(&sleeper);
-    thread.setInstructionList({"复制->a", "复制->b", "复制->c", "复制->d"});
-    QMutex mutex;
+    thread.setInstructionList({QStringLiteral("复制->a")});
+    QStringList messages;
     QStringList writes;
     QObject context;
     connect(
+        &thread, &QInstructionThread::ShowDisposingFile, &context,
+        [&](const QString &t) { messages << t; }, Qt::DirectConnection);
+    connect(
         &thread, &QInstructionThread::ClipboardSetText, &context,
-        [&](const QString &text) {
-            QMutexLocker lock(&mutex);
-            writes << text;
-        },
-        Qt::DirectConnection);
-
+        [&](const QString &t) { writes << t; }, Qt::DirectConnection);
     thread.executeFlag = true;
     thread.start();
-    QVERIFY(sleeper.entered.tryAcquire(1, 10000));
-    thread.executeFlag = false; // as the stop hotkey does, from the GUI thread
-    sleeper.leave.release();
     QVERIFY(thread.wait(10000));
-    QCOMPARE(writes, (QStringList {"a", "b"}));
-    QCOMPARE(sleeper.pauses(), (Ints {500, 50, 50, 50}));
+    QCOMPARE(messages.size(), 1);
+    QVERIFY(messages.first().startsWith(QStringLiteral("<span style=\"color:red;\">")));
+    QCOMPARE(writes, QStringList());
+    QCOMPARE(sleeper.taken(), Ints());
+    QVERIFY(!thread.executeFlag);
+#endif
+}
+
+void TstInterpreter::everyKeywordReachesItsRow()
+{
+    // No row may shadow a later one: a command word written exactly as a row's keyword runs
+    // that row's command.
+    QSet<QString> keywords;
+    for (const CommandRow &row : dispatchTable()) {
+        if (row.match != MatchRule::Equals && row.match != MatchRule::BeginsWith)
+            continue;
+        QVERIFY2(!keywords.contains(row.keyword), qPrintable(row.keyword));
+        keywords.insert(row.keyword);
+        QVERIFY2(findCommand(row.keyword) == row.command, qPrintable(row.keyword));
+    }
+    QCOMPARE(keywords.size(), 30);
+    QVERIFY(findCommand(QStringLiteral("串7")) == cmdStringVariable);
+    QVERIFY(findCommand(QStringLiteral("变7")) == cmdNumberVariable);
+    QVERIFY(findCommand(QStringLiteral("循环7")) == cmdLoop);
+    QVERIFY(findCommand(QStringLiteral("复制x")) == nullptr);
 }
 
 QTEST_GUILESS_MAIN(TstInterpreter)

@@ -1,4 +1,5 @@
 #include "engine/instructionthread.h"
+#include "fakeplatform.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -19,7 +20,9 @@ void TstPacing::realPacing()
     QStringList list;
     for (int i = 0; i < lines; ++i)
         list << QStringLiteral("串1->x");
-    QInstructionThread thread;
+    FakePlatform platform;
+    QInstructionThread thread; // with its own real sleeper
+    thread.setPlatform(&platform);
     thread.setInstructionList(list);
     thread.executeFlag = true;
 

@@ -1,9 +1,6 @@
 // 关机, 打开, 文件夹, cmd, 进程, 文件 and 改名 on the real interpreter. 关机 and 打开 only ever
 // reach the recording fake; files, folders, command lines and processes are real, in a
 // temporary folder, and the only processes ended are ones this test started.
-#include "engine/instructionthread.h"
-#include "engine/preparation.h"
-#include "engine/sleeper.h"
 #include "scriptrun.h"
 
 #include <QtTest>
@@ -12,49 +9,11 @@
 
 namespace {
 
-class NoPause : public Sleeper
+// A run on a real interpreter thread that reaches the system's own platform.
+void goLive(ScriptRun &run)
 {
-public:
-    void sleepMs(int) override { }
-};
-
-// A run of script text on a real interpreter thread and the system's own platform.
-class LiveRun
-{
-public:
-    QInstructionThread thread;
-    QStringList messages;
-
-    LiveRun()
-    {
-        thread.setPlatform(&systemPlatform());
-        thread.setSleeper(&m_sleeper);
-        thread.setClipboardReader([] { return QString(); });
-        QObject::connect(
-            &thread, &QInstructionThread::ShowDisposingFile, &m_context,
-            [this](const QString &t) { messages << t; }, Qt::DirectConnection);
-    }
-    ~LiveRun()
-    {
-        thread.executeFlag = false;
-        thread.wait();
-    }
-    void start(const QString &text)
-    {
-        thread.setInstructionList(preparation::prepareFull(text));
-        thread.executeFlag = true;
-        thread.start();
-    }
-    void run(const QString &text)
-    {
-        start(text);
-        thread.wait();
-    }
-
-private:
-    NoPause m_sleeper;
-    QObject m_context;
-};
+    run.livePlatform = &systemPlatform();
+}
 
 QString errorOf(const QStringList &messages)
 {
@@ -263,12 +222,13 @@ void TestSystemCommands::folderOpenAndShape()
 
 void TestSystemCommands::folderCreateNestedTwice()
 {
-    LiveRun run;
+    ScriptRun run;
+    goLive(run);
     const QString script = at(QStringLiteral("文件夹->创建 [@/a/b/c]\n文件夹->创建 [@/a/b/c]\n"
                                              "串1->创建[@/甲/乙]\n文件夹->[串1]\n"));
-    run.run(script);
-    run.run(script);
-    QCOMPARE(errorOf(run.messages), QString());
+    const RunRecord first = run.runScript(script);
+    const RunRecord second = run.runScript(script);
+    QCOMPARE(errorOf(first.messages + second.messages), QString());
     QVERIFY(QFileInfo(m_dir->filePath(QStringLiteral("a/b/c"))).isDir());
     QVERIFY(QFileInfo(m_dir->filePath(QStringLiteral("甲/乙"))).isDir());
 }
@@ -337,9 +297,11 @@ void TestSystemCommands::fileAndRename()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(it.value());
     }
-    LiveRun run;
-    run.run(at(script + QStringLiteral("\n文件夹->创建 [@/ran-on]")));
-    QCOMPARE(!errorOf(run.messages).isEmpty(), error);
+    ScriptRun run;
+    goLive(run);
+    const RunRecord record
+        = run.runScript(at(script + QStringLiteral("\n文件夹->创建 [@/ran-on]")));
+    QCOMPARE(!errorOf(record.messages).isEmpty(), error);
     // An error ends the run; otherwise the line after it runs.
     QCOMPARE(QFileInfo::exists(m_dir->filePath(QStringLiteral("ran-on"))), !error);
 
@@ -358,13 +320,15 @@ void TestSystemCommands::fileAndRename()
 void TestSystemCommands::cmdWaitsAndWrites()
 {
     // The copy on the next line finds the file only if the run waited for the command.
-    LiveRun run;
-    run.run(at(QStringLiteral("cmd->sleep 0.3; printf 中文 > '@/out.txt'\n"
-                              "文件->@/out.txt=@/copy.txt\n"
-                              "串1->exit 3\n"
-                              "cmd->[串1]\n"
-                              "文件夹->创建 [@/after exit 3]\n")));
-    QCOMPARE(errorOf(run.messages), QString());
+    ScriptRun run;
+    goLive(run);
+    const RunRecord record
+        = run.runScript(at(QStringLiteral("cmd->sleep 0.3; printf 中文 > '@/out.txt'\n"
+                                          "文件->@/out.txt=@/copy.txt\n"
+                                          "串1->exit 3\n"
+                                          "cmd->[串1]\n"
+                                          "文件夹->创建 [@/after exit 3]\n")));
+    QCOMPARE(errorOf(record.messages), QString());
     QFile copy(m_dir->filePath(QStringLiteral("copy.txt")));
     QVERIFY(copy.open(QIODevice::ReadOnly));
     QCOMPARE(copy.readAll(), QStringLiteral("中文").toLocal8Bit());
@@ -388,8 +352,9 @@ void TestSystemCommands::stoppedRunEndsCommand()
     const QByteArray name = QFileInfo(sleeper).fileName().toLocal8Bit();
     Platform &platform = systemPlatform();
 
-    LiveRun run;
-    run.start(QStringLiteral("cmd->") + prefix + QStringLiteral("'") + sleeper
+    ScriptRun run;
+    goLive(run);
+    run.startScript(QStringLiteral("cmd->") + prefix + QStringLiteral("'") + sleeper
         + at(QStringLiteral("' 1000; touch '@/after'\n文件夹->创建 [@/next]")));
     QVERIFY2(waitUntil([&] { return platform.countProcessesByName(name) == 1; }, 5000),
         "the command did not start");
@@ -421,10 +386,11 @@ void TestSystemCommands::processEndsFirstOfTwo()
     QProcess &lower = first.processId() < second.processId() ? first : second;
     QProcess &higher = &lower == &first ? second : first;
 
-    LiveRun run;
-    run.run(QStringLiteral("进程->") + QFileInfo(sleeper).fileName()
+    ScriptRun run;
+    goLive(run);
+    const RunRecord record = run.runScript(QStringLiteral("进程->") + QFileInfo(sleeper).fileName()
         + QStringLiteral("\n进程->no-such-process-%1").arg(qint64(::getpid())));
-    QCOMPARE(errorOf(run.messages), QString());
+    QCOMPARE(errorOf(record.messages), QString());
     QVERIFY2(lower.waitForFinished(3000), "the first process of that name still runs");
     QCOMPARE(lower.exitStatus(), QProcess::CrashExit);
     QVERIFY2(!higher.waitForFinished(300), "the second process of that name was ended too");

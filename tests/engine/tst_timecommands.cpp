@@ -1,5 +1,5 @@
 // 延时, 时间 and 日期 through the real interpreter, with the pauses logged instead of slept.
-#include "commandrun.h"
+#include "scriptrun.h"
 
 #include <QtTest>
 
@@ -24,7 +24,7 @@ namespace {
 
 // Stops the run (as the window's stop routine does) once that many pauses were taken; the
 // first pause of a run is its own 500 ms before the first line.
-void stopAfterPauses(CommandRun &run, int pauses)
+void stopAfterPauses(ScriptRun &run, int pauses)
 {
     run.onPause = [&run, pauses](int count) {
         if (count == pauses) {
@@ -61,10 +61,10 @@ void TstTimeCommands::delay()
     QFETCH(QStringList, calls);
     QFETCH(QString, error);
 
-    CommandRun run;
-    run.run(script);
-    QCOMPARE(run.lines().constLast(), calls);
-    QCOMPARE(run.lastError(), error);
+    ScriptRun run;
+    const RunRecord record = run.runScript(script);
+    QCOMPARE(record.lines().constLast(), calls);
+    QCOMPARE(record.lastError(), error);
 }
 
 void TstTimeCommands::stopEndsWait_data()
@@ -88,12 +88,12 @@ void TstTimeCommands::stopEndsWait()
     QFETCH(int, stopAt);
     QFETCH(QStringList, calls);
 
-    CommandRun run;
+    ScriptRun run;
     stopAfterPauses(run, stopAt);
-    run.run(script + QStringLiteral("\n复制->after"));
-    QCOMPARE(run.lines().size(), 1); // the run ends after the waiting line
-    QCOMPARE(run.firstLine(), calls);
-    QVERIFY(run.clipboardWrites.isEmpty());
+    const RunRecord record = run.runScript(script + QStringLiteral("\n复制->after"));
+    QCOMPARE(record.lines().size(), 1); // the run ends after the waiting line
+    QCOMPARE(record.firstLine(), calls);
+    QVERIFY(record.clipboardWrites.isEmpty());
 }
 
 void TstTimeCommands::waitForTimeArguments_data()
@@ -125,12 +125,12 @@ void TstTimeCommands::waitForTimeArguments()
     QFETCH(QString, script);
     QFETCH(QString, error);
 
-    CommandRun run;
+    ScriptRun run;
     stopAfterPauses(run, 3); // a wait that began would end here, recognisably
-    run.run(script + QStringLiteral("\n复制->next"));
-    QCOMPARE(run.firstLine(), QStringList());
-    QCOMPARE(run.lastError(), error);
-    QCOMPARE(run.clipboardWrites, error.isEmpty() ? QStringList {"next"} : QStringList());
+    const RunRecord record = run.runScript(script + QStringLiteral("\n复制->next"));
+    QCOMPARE(record.firstLine(), QStringList());
+    QCOMPARE(record.lastError(), error);
+    QCOMPARE(record.clipboardWrites, error.isEmpty() ? QStringList {"next"} : QStringList());
 }
 
 void TstTimeCommands::currentMinuteDoesNotWait()
@@ -138,15 +138,15 @@ void TstTimeCommands::currentMinuteDoesNotWait()
     // The first comparison is at once; retried if the minute turns over during the run.
     for (int attempt = 0; attempt < 3; ++attempt) {
         const QTime now = QTime::currentTime();
-        CommandRun run;
+        ScriptRun run;
         stopAfterPauses(run, 3);
-        run.run(QStringLiteral("时间->%1：%2\n复制->next")
-                    .arg(now.hour(), 2, 10, QLatin1Char('0'))
-                    .arg(now.minute(), 2, 10, QLatin1Char('0')));
+        const RunRecord record = run.runScript(QStringLiteral("时间->%1：%2\n复制->next")
+                                                   .arg(now.hour(), 2, 10, QLatin1Char('0'))
+                                                   .arg(now.minute(), 2, 10, QLatin1Char('0')));
         if (QTime::currentTime().minute() != now.minute())
             continue;
-        QCOMPARE(run.firstLine(), QStringList());
-        QCOMPARE(run.clipboardWrites, QStringList {"next"});
+        QCOMPARE(record.firstLine(), QStringList());
+        QCOMPARE(record.clipboardWrites, QStringList {"next"});
         return;
     }
     QFAIL("the minute kept turning over");
@@ -182,8 +182,8 @@ void TstTimeCommands::date()
 
     for (int attempt = 0; attempt < 3; ++attempt) {
         const QDate today = QDate::currentDate();
-        CommandRun run;
-        run.run(QStringLiteral("日期->") + argument);
+        ScriptRun run;
+        const RunRecord record = run.runScript(QStringLiteral("日期->") + argument);
         if (QDate::currentDate() != today)
             continue;
         const QLocale locale = QLocale::system();
@@ -196,7 +196,7 @@ void TstTimeCommands::date()
             .replace(QLatin1String("{month}"),
                 QStringLiteral("%1").arg(today.month(), 2, 10, QLatin1Char('0')))
             .replace(QLatin1String("{year}"), QString::number(today.year()));
-        QCOMPARE(run.clipboardWrites, QStringList {want});
+        QCOMPARE(record.clipboardWrites, QStringList {want});
         return;
     }
     QFAIL("the date kept turning over");
@@ -205,13 +205,13 @@ void TstTimeCommands::date()
 void TstTimeCommands::dateTimeOfDay()
 {
     const QDateTime before = QDateTime::currentDateTime();
-    CommandRun run;
-    run.run(QStringLiteral("日期->hh:mm:ss"));
+    ScriptRun run;
+    const RunRecord record = run.runScript(QStringLiteral("日期->hh:mm:ss"));
     const QDateTime after = QDateTime::currentDateTime();
-    QCOMPARE(run.clipboardWrites.size(), 1);
+    QCOMPARE(record.clipboardWrites.size(), 1);
     const QTime written
-        = QTime::fromString(run.clipboardWrites.first(), QStringLiteral("hh:mm:ss"));
-    QVERIFY2(written.isValid(), qPrintable(run.clipboardWrites.first()));
+        = QTime::fromString(record.clipboardWrites.first(), QStringLiteral("hh:mm:ss"));
+    QVERIFY2(written.isValid(), qPrintable(record.clipboardWrites.first()));
     // Whole seconds between the two readings (a day's turn gives up the check).
     if (before.date() == after.date()) {
         QVERIFY(written >= before.time().addMSecs(-before.time().msec()));

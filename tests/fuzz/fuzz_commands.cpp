@@ -1,5 +1,5 @@
 // libFuzzer target for the argument forms of the mouse, keyboard and image commands, run by
-// the real interpreter against the recording platform and a stand-in screen, with no real
+// the real interpreter against the recording platform with a prepared screen, with no real
 // pauses and a budget that stops runs which would go on for too long.
 //
 // Nothing may leave the sandbox folder: every "/" of the input is dropped and every "@" stands
@@ -11,10 +11,9 @@
 #include "engine/instructionthread.h"
 #include "engine/linepatterns.h"
 #include "engine/preparation.h"
-#include "engine/sleeper.h"
 #include "fakeplatform.h"
+#include "fakesleeper.h"
 #include "fuzzinput.h"
-#include "imaging/screen.h"
 
 #include <QDir>
 #include <QPainter>
@@ -29,23 +28,6 @@ namespace {
 
 constexpr int kScreenWidth = 80;
 constexpr int kScreenHeight = 60;
-
-// The screen the image commands see. The pointer stays on it, as a real one does; the mouse
-// commands move the recording platform's pointer instead, which may go anywhere.
-class FuzzScreen : public imaging::ScreenSource
-{
-public:
-    QImage screen;
-    QPoint pointer {10, 10};
-
-    QImage capture() override { return screen; }
-    QPoint cursor() override { return pointer; }
-    void setCursor(const QPoint &position) override
-    {
-        pointer = QPoint(
-            qBound(0, position.x(), kScreenWidth - 1), qBound(0, position.y(), kScreenHeight - 1));
-    }
-};
 
 QImage noiseTemplate()
 {
@@ -72,7 +54,7 @@ public:
     QTemporaryDir root;
     QString path; // root/box/work
     QImage templ = noiseTemplate();
-    FuzzScreen screen;
+    QImage screen;
 
     Sandbox()
     {
@@ -86,8 +68,7 @@ public:
         painter.drawImage(5, 45, bar());
         painter.drawImage(9, 45, bar());
         painter.end();
-        screen.screen = page;
-        imaging::setScreenSource(&screen);
+        screen = page;
     }
 
     // Empties the sandbox, puts the fixtures back and makes it the current folder (which
@@ -104,7 +85,6 @@ public:
         QImage blank(3, 8, QImage::Format_RGB32);
         blank.fill(Qt::white);
         blank.save(path + QStringLiteral("/BmpLibrary/BlankSpace.bmp"), "BMP");
-        screen.pointer = QPoint(10, 10);
     }
 
     // libFuzzer reads and writes its folders by the paths it was given.
@@ -161,31 +141,26 @@ constexpr qint64 kMaxPausedMs = qint64(24) * 3600 * 1000;
 constexpr int kMaxInputCalls = 20000;
 constexpr int kMaxSteps = 2000;
 
-class BudgetSleeper : public Sleeper
+// Stops the run once it has asked for more than a day of pauses.
+void limitPauses(FakeSleeper &sleeper, std::atomic<bool> &running)
 {
-public:
-    explicit BudgetSleeper(std::atomic<bool> &running)
-        : m_running(running)
-    {
-    }
-    void sleepMs(int ms) override
-    {
-        m_total += qMax(ms, 0);
-        if (m_total > kMaxPausedMs)
-            m_running = false;
-    }
+    sleeper.keepPauses = false;
+    sleeper.onPause = [&running, total = qint64(0)](int, int ms) mutable {
+        total += qMax(ms, 0);
+        if (total > kMaxPausedMs)
+            running = false;
+    };
+}
 
-private:
-    std::atomic<bool> &m_running;
-    qint64 m_total = 0;
-};
-
+// The pointer stays on the screen, as a real one does.
 class BudgetPlatform : public FakePlatform
 {
 public:
-    explicit BudgetPlatform(std::atomic<bool> &running)
+    BudgetPlatform(std::atomic<bool> &running, const QImage &page)
         : m_running(running)
     {
+        screen = page;
+        cursor = QPoint(10, 10);
     }
     void keyDown(int virtualKey) override
     {
@@ -205,7 +180,8 @@ public:
     void setCursorPosition(const QPoint &position) override
     {
         count();
-        FakePlatform::setCursorPosition(position);
+        FakePlatform::setCursorPosition(QPoint(
+            qBound(0, position.x(), kScreenWidth - 1), qBound(0, position.y(), kScreenHeight - 1)));
     }
 
 private:
@@ -240,8 +216,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QStringList list = runnable(preparation::prepareFull(text, nothing));
 
     QInstructionThread thread;
-    BudgetPlatform platform(thread.executeFlag);
-    BudgetSleeper sleeper(thread.executeFlag);
+    BudgetPlatform platform(thread.executeFlag, sandbox.screen);
+    FakeSleeper sleeper;
+    limitPauses(sleeper, thread.executeFlag);
     platform.exePath = sandbox.path + QStringLiteral("/Quorvel");
     QString clipboard = QStringLiteral("12,34");
     thread.setPlatform(&platform);
@@ -269,11 +246,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     thread.wait();
     sandbox.restore();
 
-    // Only input reached the platform: no command line, process, file or desktop setting.
+    // Only input and screen captures reached the platform: no command line, process, file or
+    // desktop setting.
     for (const QString &call : qAsConst(platform.calls)) {
         const bool input = call.startsWith(QStringLiteral("key"))
             || call.startsWith(QStringLiteral("mouse:"))
-            || call.startsWith(QStringLiteral("move:"));
+            || call.startsWith(QStringLiteral("pointer:")) || call == QStringLiteral("capture");
         FUZZ_CHECK(input, call.toUtf8());
     }
     return 0;

@@ -1,6 +1,6 @@
-// 识别, 截图 and 图片 run by the real interpreter against a stand-in screen and pointer.
+// 识别, 截图 and 图片 run by the real interpreter against the recording platform's screen and
+// pointer.
 // Lines such as 复制->marker show which lines ran (they reach the clipboard record).
-#include "imaging/screen.h"
 #include "imagingtestutil.h"
 #include "scriptrun.h"
 
@@ -13,20 +13,34 @@ using namespace imagingtest;
 
 namespace {
 
-class FakeScreen : public imaging::ScreenSource
+// The screens and the pointer a test prepares, and what the runs did with them.
+struct FakeScreen
 {
-public:
     QVector<QImage> screens; // one per capture; the last one stays
     int captures = 0;
     QPoint pointer {0, 0};
     QVector<QPoint> moves;
 
-    QImage capture() override { return screens.value(qMin(captures++, screens.size() - 1)); }
-    QPoint cursor() override { return pointer; }
-    void setCursor(const QPoint &position) override
+    // Hands the screens not shown yet and the pointer to the run's platform.
+    void prepare(FakePlatform &platform) const
     {
-        moves << position;
-        pointer = position;
+        const int shown = qMin(captures, screens.size() - 1);
+        platform.screen = screens.value(screens.size() - 1);
+        platform.nextScreens = screens.mid(shown, screens.size() - 1 - shown).toList();
+        platform.cursor = pointer;
+    }
+
+    // Takes the captures and pointer moves the run's platform recorded.
+    void collect(const FakePlatform &platform)
+    {
+        captures += platform.captures();
+        pointer = platform.cursor;
+        for (const QString &call : platform.calls) {
+            if (!call.startsWith(QLatin1String("pointer:")))
+                continue;
+            const QStringList xy = call.mid(8).split(QLatin1Char(','));
+            moves << QPoint(xy.value(0).toInt(), xy.value(1).toInt());
+        }
     }
 };
 
@@ -57,11 +71,14 @@ private:
     {
         ScriptRun run;
         run.platform.exePath = path(QStringLiteral("Quorvel"));
+        m_screen.prepare(run.platform);
         run.clipboard = clipboard;
         QString text = script;
         text.replace(QStringLiteral("{T}"), m_templatePath)
             .replace(QStringLiteral("{D}"), m_dir.path());
-        return run.runScript(text);
+        const RunRecord record = run.runScript(text);
+        m_screen.collect(run.platform);
+        return record;
     }
 
 private slots:
@@ -79,16 +96,11 @@ private slots:
         m_without = whiteImage(200, 150);
         m_withTemplate = m_without;
         stamp(m_withTemplate, m_template, 50, 40);
-        imaging::setScreenSource(&m_screen);
         m_oldCurrent = QDir::currentPath();
         QDir::setCurrent(m_dir.path());
     }
 
-    void cleanupTestCase()
-    {
-        imaging::setScreenSource(nullptr);
-        QDir::setCurrent(m_oldCurrent);
-    }
+    void cleanupTestCase() { QDir::setCurrent(m_oldCurrent); }
 
     void init()
     {

@@ -73,9 +73,21 @@ public:
     void setCursorPosition(const QPoint &position) override
     {
         cursor = position;
-        calls << QStringLiteral("move:%1,%2").arg(position.x()).arg(position.y());
+        calls << QStringLiteral("pointer:%1,%2").arg(position.x()).arg(position.y());
     }
     // --- end synthetic input ---
+
+    // --- the screen ---
+    // What captures show: the next prepared screens in turn, then `screen` for good.
+    QImage screen;
+    QList<QImage> nextScreens;
+    int captures() const { return calls.count(QStringLiteral("capture")); }
+    QImage captureScreen() override
+    {
+        calls << QStringLiteral("capture");
+        return nextScreens.isEmpty() ? screen : nextScreens.takeFirst();
+    }
+    // --- end the screen ---
 
     // --- global hotkeys ---
     // Calls are recorded with the atoms' names ("register:CtrlM:2:77"); every addition hands
@@ -188,7 +200,7 @@ public:
     }
     FileResult moveFile(const QString &source, const QString &destination) override
     {
-        calls << QStringLiteral("move:") + source + QStringLiteral("=>") + destination;
+        calls << QStringLiteral("moveFile:") + source + QStringLiteral("=>") + destination;
         if (!existingFiles.contains(source))
             return FileResult::SourceMissing;
         existingFiles.remove(source);
@@ -197,7 +209,7 @@ public:
     }
     FileResult copyFile(const QString &source, const QString &destination) override
     {
-        calls << QStringLiteral("copy:") + source + QLatin1Char('=') + destination;
+        calls << QStringLiteral("copyFile:") + source + QLatin1Char('=') + destination;
         if (!existingFiles.contains(source))
             return FileResult::SourceMissing;
         existingFiles.insert(destination);

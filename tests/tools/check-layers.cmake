@@ -1,0 +1,25 @@
+# cmake -DSOURCE=<source root> -DVIEWS=<build>/layers -P check-layers.cmake
+#
+# Every include of a layer's files must name a folder its view holds. The build catches such an
+# include in a source file; this catches it in a header that only higher layers compile.
+file(GLOB layers LIST_DIRECTORIES true RELATIVE ${VIEWS} ${VIEWS}/*)
+set(failures 0)
+foreach(layer ${layers})
+    file(GLOB_RECURSE files ${SOURCE}/${layer}/*.h ${SOURCE}/${layer}/*.cpp)
+    foreach(file ${files})
+        file(STRINGS ${file} includes REGEX "^#include \"[a-z0-9_]+/")
+        foreach(include ${includes})
+            string(REGEX REPLACE "^#include \"([a-z0-9_]+)/.*" "\\1" folder "${include}")
+            if(NOT EXISTS ${VIEWS}/${layer}/${folder})
+                file(RELATIVE_PATH shown ${SOURCE} ${file})
+                message("${shown}: ${include} reaches from ${layer} up to ${folder}")
+                math(EXPR failures "${failures} + 1")
+            endif()
+        endforeach()
+    endforeach()
+endforeach()
+if(failures)
+    message(FATAL_ERROR "${failures} includes reach a higher layer")
+endif()
+list(LENGTH layers count)
+message("${count} layers, every include reaches down")
