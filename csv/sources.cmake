@@ -4,3 +4,11 @@ target_sources(quorvel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/csvquicktools.cpp
     ${CMAKE_CURRENT_LIST_DIR}/csvtableeditor.cpp
 )
+# Searching a key in a CSV file: the C library's memmem where there is one.
+if(WIN32)
+    target_sources(quorvel_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/csvfile_search.h
+        ${CMAKE_CURRENT_LIST_DIR}/csvfile_search_portable.cpp)
+else()
+    target_sources(quorvel_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/csvfile_search.h
+        ${CMAKE_CURRENT_LIST_DIR}/csvfile_search_memmem.cpp)
+endif()
