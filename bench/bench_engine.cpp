@@ -33,19 +33,33 @@ struct LargeScript
         for (int i = 0; i < 40; ++i)
             innerText += QStringLiteral("变%1->%2\r\n").arg(i % 100 + 1).arg(i);
         writeFile(inner, innerText);
-        writeFile(middle, QStringLiteral("串1->middle\r\n#insert ") + inner + QStringLiteral("\r\n"));
-        writeFile(outer, QStringLiteral("串2->outer\r\n#insert ") + middle + QStringLiteral("\r\n"));
+        writeFile(
+            middle, QStringLiteral("串1->middle\r\n#insert ") + inner + QStringLiteral("\r\n"));
+        writeFile(
+            outer, QStringLiteral("串2->outer\r\n#insert ") + middle + QStringLiteral("\r\n"));
 
         for (int i = 0; i < 100; ++i)
-            text += QStringLiteral("#define MACRO%1 鼠标->%1,%1;延时->%1\n").arg(i, 3, 10, QLatin1Char('0'));
+            text += QStringLiteral("#define MACRO%1 鼠标->%1,%1;延时->%1\n")
+                        .arg(i, 3, 10, QLatin1Char('0'));
         int line = 0;
         while (text.toUtf8().size() < 40 * 1024) {
             switch (line % 5) {
-            case 0: text += QStringLiteral("MACRO%1 // a comment\n").arg(line % 100, 3, 10, QLatin1Char('0')); break;
-            case 1: text += QStringLiteral("键盘->Ctrl+C\n"); break;
-            case 2: text += QStringLiteral("/* block\n comment */ 变1->1++\n"); break;
-            case 3: text += QStringLiteral("打开->http://example.invalid/path\n"); break;
-            case 4: text += QStringLiteral("#insert ") + outer + QStringLiteral("\n"); break;
+            case 0:
+                text += QStringLiteral("MACRO%1 // a comment\n")
+                            .arg(line % 100, 3, 10, QLatin1Char('0'));
+                break;
+            case 1:
+                text += QStringLiteral("键盘->Ctrl+C\n");
+                break;
+            case 2:
+                text += QStringLiteral("/* block\n comment */ 变1->1++\n");
+                break;
+            case 3:
+                text += QStringLiteral("打开->http://example.invalid/path\n");
+                break;
+            case 4:
+                text += QStringLiteral("#insert ") + outer + QStringLiteral("\n");
+                break;
             }
             ++line;
         }
@@ -111,7 +125,126 @@ void BM_PrepareSelfInsertingLine(benchmark::State &state)
 }
 BENCHMARK(BM_PrepareSelfInsertingLine)->Unit(benchmark::kMillisecond);
 
-// Hard inputs of 64 KB, one per argument.
+// Hard inputs of 64 KB, one per argument: each builds its text, given a folder that holds the
+// small script a.zt.
+constexpr int hardLimit = 64 * 1024;
+
+QString distinctComments(const QString &)
+{
+    QString text;
+    for (int i = 0; text.size() < hardLimit; ++i)
+        text += QStringLiteral("/*%1*/ x->1\n").arg(i);
+    return text;
+}
+
+// Every comment twice, the copies far apart.
+QString commentPairs(const QString &)
+{
+    QString text;
+    QString tail;
+    for (int i = 0; text.size() * 2 < hardLimit; ++i) {
+        text += QStringLiteral("/*%1*/\n").arg(i);
+        tail += QStringLiteral("x /*%1*/\n").arg(i);
+    }
+    return text + tail;
+}
+
+// Each macro's value names the next one.
+QString macroChain(const QString &)
+{
+    QString text;
+    for (int i = 0; text.size() < hardLimit - 40; ++i) {
+        text += QStringLiteral("#define M%1 x M%2 y\n")
+                    .arg(i, 5, 10, QLatin1Char('0'))
+                    .arg(i + 1, 5, 10, QLatin1Char('0'));
+    }
+    return text + QStringLiteral("a->M00000\n");
+}
+
+// Macros whose names occur in all later directive lines.
+QString macrosRewritingDirectives(const QString &)
+{
+    QString text;
+    for (int i = 0; text.size() < hardLimit - 40; ++i)
+        text += QStringLiteral("#define Q%1 Q%2\n").arg(i).arg(i + 1);
+    return text + QStringLiteral("a->Q0\n");
+}
+
+// Many spellings of one small file.
+QString insertsOfSmallFile(const QString &dir)
+{
+    QString text;
+    for (int i = 0; text.size() < hardLimit; ++i) {
+        QString path = dir;
+        for (int bit = 0; bit < 12; ++bit)
+            path += (i >> bit) & 1 ? QStringLiteral("//.") : QStringLiteral("/.");
+        text += QStringLiteral("#insert %1/a.zt\n").arg(path);
+    }
+    return text;
+}
+
+// One line of directives naming no file.
+QString missingInserts(const QString &)
+{
+    QString text;
+    for (int i = 0; text.size() < hardLimit; ++i)
+        text += QStringLiteral("#insert x%1 ").arg(i);
+    return text;
+}
+
+// One long word, rewritten by many macros.
+QString longWordManyMacros(const QString &)
+{
+    QString text;
+    QString word;
+    for (int k = 0; k < 800; ++k) {
+        text += QStringLiteral("#define N%1 n\n").arg(k, 3, 10, QLatin1Char('0'));
+        word += QStringLiteral("N%1").arg(k, 3, 10, QLatin1Char('0'));
+    }
+    while (text.size() + word.size() < hardLimit)
+        text += QStringLiteral("x->") + word + QLatin1Char('\n');
+    return text;
+}
+
+// Copies inside other comments: every round searches the rest.
+QString commentsInsideComments(const QString &)
+{
+    QString text;
+    QString copies;
+    for (int i = 0; text.size() + copies.size() < hardLimit; ++i) {
+        text += QStringLiteral("/*%1*/\n").arg(i);
+        copies += QStringLiteral("/* /*%1*/ */\n").arg(i);
+    }
+    return text + copies;
+}
+
+// Each comment followed by "*" and its copy: every round searches the rest.
+QString commentsGluedToCopies(const QString &)
+{
+    QString text;
+    for (int i = 0; text.size() < hardLimit; ++i)
+        text += QStringLiteral("/*%1*/*/*%1*/\n").arg(i);
+    return text;
+}
+
+struct HardCase
+{
+    const char *label;
+    QString (*make)(const QString &dir);
+};
+
+const HardCase hardCases[] = {
+    {"distinct comments", distinctComments},
+    {"comment pairs", commentPairs},
+    {"macro chain", macroChain},
+    {"macros rewriting later directives", macrosRewritingDirectives},
+    {"inserts of a small file", insertsOfSmallFile},
+    {"long line of missing inserts", missingInserts},
+    {"long word, many macros", longWordManyMacros},
+    {"comments inside comments", commentsInsideComments},
+    {"comments glued to their copies", commentsGluedToCopies},
+};
+
 struct Hard64K
 {
     QTemporaryDir dir;
@@ -120,87 +253,9 @@ struct Hard64K
 
     explicit Hard64K(int which)
     {
-        const int limit = 64 * 1024;
-        const QString small = dir.filePath(QStringLiteral("a.zt"));
-        writeFile(small, QStringLiteral("a->1\r\nb->2\r\n"));
-        int i = 0;
-        switch (which) {
-        case 0: // distinct block comments
-            label = "distinct comments";
-            while (text.size() < limit)
-                text += QStringLiteral("/*%1*/ x->1\n").arg(i++);
-            break;
-        case 1: // every comment twice, the copies far apart
-        {
-            label = "comment pairs";
-            QString tail;
-            while (text.size() * 2 < limit) {
-                text += QStringLiteral("/*%1*/\n").arg(i);
-                tail += QStringLiteral("x /*%1*/\n").arg(i++);
-            }
-            text += tail;
-            break;
-        }
-        case 2: // each macro's value names the next one
-            label = "macro chain";
-            while (text.size() < limit - 40) {
-                text += QStringLiteral("#define M%1 x M%2 y\n").arg(i, 5, 10, QLatin1Char('0')).arg(i + 1, 5, 10, QLatin1Char('0'));
-                ++i;
-            }
-            text += QStringLiteral("a->M00000\n");
-            break;
-        case 3: // macros whose names occur in all later directive lines
-            label = "macros rewriting later directives";
-            while (text.size() < limit - 40) {
-                text += QStringLiteral("#define Q%1 Q%2\n").arg(i).arg(i + 1);
-                ++i;
-            }
-            text += QStringLiteral("a->Q0\n");
-            break;
-        case 4: // many spellings of one small file
-            label = "inserts of a small file";
-            while (text.size() < limit) {
-                QString path = dir.path();
-                for (int bit = 0; bit < 12; ++bit)
-                    path += (i >> bit) & 1 ? QStringLiteral("//.") : QStringLiteral("/.");
-                text += QStringLiteral("#insert %1/a.zt\n").arg(path);
-                ++i;
-            }
-            break;
-        case 5: // one line of directives naming no file
-            label = "long line of missing inserts";
-            while (text.size() < limit)
-                text += QStringLiteral("#insert x%1 ").arg(i++);
-            break;
-        case 7: // copies inside other comments: every round searches the rest
-        {
-            label = "comments inside comments";
-            QString copies;
-            while (text.size() + copies.size() < limit) {
-                text += QStringLiteral("/*%1*/\n").arg(i);
-                copies += QStringLiteral("/* /*%1*/ */\n").arg(i++);
-            }
-            text += copies;
-            break;
-        }
-        case 8: // each comment followed by "*" and its copy: every round searches the rest
-            label = "comments glued to their copies";
-            while (text.size() < limit)
-                text += QStringLiteral("/*%1*/*/*%1*/\n").arg(i++);
-            break;
-        case 6: // one long word, rewritten by many macros
-        {
-            label = "long word, many macros";
-            QString word;
-            for (int k = 0; k < 800; ++k) {
-                text += QStringLiteral("#define N%1 n\n").arg(k, 3, 10, QLatin1Char('0'));
-                word += QStringLiteral("N%1").arg(k, 3, 10, QLatin1Char('0'));
-            }
-            while (text.size() + word.size() < limit)
-                text += QStringLiteral("x->") + word + QLatin1Char('\n');
-            break;
-        }
-        }
+        writeFile(dir.filePath(QStringLiteral("a.zt")), QStringLiteral("a->1\r\nb->2\r\n"));
+        label = hardCases[which].label;
+        text = hardCases[which].make(dir.path());
     }
 };
 
@@ -223,10 +278,15 @@ void BM_InterpreterThroughput(benchmark::State &state)
     // A loop of simple variable lines, run on the real thread with zero pacing.
     const int iterations = 20000;
     const QStringList list = {
-        QStringLiteral("循环1->%1").arg(iterations), QStringLiteral("{"),
-        QStringLiteral("变1->1++"), QStringLiteral("变2->abc"), QStringLiteral("串1->(清空)"),
-        QStringLiteral("串1->x"), QStringLiteral("变3->[复制]"),
-        QStringLiteral("循环1->%1").arg(iterations), QStringLiteral("}"),
+        QStringLiteral("循环1->%1").arg(iterations),
+        QStringLiteral("{"),
+        QStringLiteral("变1->1++"),
+        QStringLiteral("变2->abc"),
+        QStringLiteral("串1->(清空)"),
+        QStringLiteral("串1->x"),
+        QStringLiteral("变3->[复制]"),
+        QStringLiteral("循环1->%1").arg(iterations),
+        QStringLiteral("}"),
     };
     const qint64 linesPerRun = qint64(iterations) * 6 + 1;
     for (auto _ : state) {

@@ -1,13 +1,12 @@
 #include "csv/csvfile.h"
+#include "csv/csvfile_search.h"
 
 #include <QDir>
 #include <QFile>
 #include <QMutex>
 #include <QMutexLocker>
 
-#include <algorithm>
 #include <cstring>
-#include <functional>
 
 namespace csv {
 
@@ -43,16 +42,8 @@ qsizetype findKey(const char *data, qsizetype size, const QByteArray &key)
         const void *hit = std::memchr(data, key.at(0), size_t(size));
         return hit ? static_cast<const char *>(hit) - data : -1;
     }
-#ifdef __GLIBC__
-    // glibc's two-way search is about three times faster than the portable one below.
-    const void *found = memmem(data, size_t(size), key.constData(), size_t(keySize));
-    return found ? static_cast<const char *>(found) - data : -1;
-#else
-    const char *end = data + size;
-    const char *hit
-        = std::search(data, end, std::boyer_moore_horspool_searcher(key.cbegin(), key.cend()));
-    return hit == end ? -1 : hit - data;
-#endif
+    const char *hit = detail::searchBytes(data, size_t(size), key.constData(), size_t(keySize));
+    return hit ? hit - data : -1;
 }
 
 } // namespace

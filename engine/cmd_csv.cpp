@@ -3,7 +3,7 @@
 #include "csv/csvfile.h"
 #include "engine/commands.h"
 #include "engine/linepatterns.h"
-#include "engine/pathpattern.h"
+#include "platform/pathpattern.h"
 
 #include <QDir>
 #include <QRegularExpression>

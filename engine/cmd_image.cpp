@@ -3,7 +3,7 @@
 #include "engine/commands.h"
 
 #include "engine/linepatterns.h"
-#include "engine/pathpattern.h"
+#include "platform/pathpattern.h"
 #include "imaging/glyphs.h"
 #include "imaging/imageops.h"
 #include "imaging/region.h"

@@ -1,7 +1,7 @@
 // System, file and folder commands: 关机, 打开, 文件夹, cmd, 进程, 文件, 改名. Everything that
 // reaches the system goes through the platform layer.
 #include "engine/commands.h"
-#include "engine/pathpattern.h"
+#include "platform/pathpattern.h"
 #include "platform/platform.h"
 
 #include <QDir>

@@ -1,11 +1,13 @@
 #include "imaging/glyphs.h"
 
 #include "imaging/imageops.h"
+#include "imaging/listingorder.h"
 #include "imaging/pixelview.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
+#include <QtAlgorithms>
 
 #include <algorithm>
 #include <vector>
@@ -19,18 +21,6 @@ namespace {
 
 const QString kBlankSpace = QStringLiteral("BlankSpace");
 const QString kLineBreak = QStringLiteral("\r\n");
-
-inline int popcount64(quint64 v)
-{
-#if defined(__GNUC__) || defined(__clang__)
-    return __builtin_popcountll(v);
-#else
-    int n = 0;
-    for (; v; v &= v - 1)
-        ++n;
-    return n;
-#endif
-}
 
 // Columns of bits, one per pixel that is not green 255 (what recognition compares).
 struct BitColumns
@@ -111,101 +101,14 @@ PreparedLibrary prepare(const GlyphLibrary &library)
 class LineReader
 {
 public:
-    LineReader(const QImage &line, const PreparedLibrary &library, int misses)
-        : m_library(library)
-        , m_misses(misses)
-    {
-        const PixelView view(line);
-        m_bits = notWhiteGreenBits(view);
-        m_top.assign(size_t(m_bits.width), -1);
-        m_bottom.assign(size_t(m_bits.width), -1);
-        for (int y = 0; y < m_bits.height; ++y) {
-            const QRgb *row = view.row(y);
-            for (int x = 0; x < m_bits.width; ++x) {
-                if (!view.isWhite(row[x])) {
-                    if (m_top[x] < 0)
-                        m_top[x] = y;
-                    m_bottom[x] = y;
-                }
-            }
-        }
-    }
-
-    void read(QString &text)
-    {
-        const int W = m_bits.width;
-        std::vector<int> cellTop(m_library.classWidths.size());
-        std::vector<int> cellHeight(m_library.classWidths.size());
-        int p = 0;
-        while (p < W) {
-            // The trimmed cell of every glyph width at this place, worked out once.
-            for (size_t c = 0; c < m_library.classWidths.size(); ++c)
-                trimmedCell(p, m_library.classWidths[c], &cellTop[c], &cellHeight[c]);
-            const PreparedGlyph *match = nullptr;
-            for (const PreparedGlyph &g : m_library.glyphs) {
-                const int top = g.blank ? 0 : cellTop[size_t(g.widthClass)];
-                const int height = g.blank ? m_bits.height : cellHeight[size_t(g.widthClass)];
-                if (height != g.bits.height)
-                    continue; // cannot match: no pixel needs comparing
-                if (fits(g, p, top)) {
-                    match = &g;
-                    break;
-                }
-            }
-            if (match) {
-                text += match->text;
-                p += match->bits.width;
-            } else {
-                ++p;
-            }
-        }
-    }
+    LineReader(const QImage &line, const PreparedLibrary &library, int misses);
+    void read(QString &text);
 
 private:
-    // The rows a cell of `width` columns from p keeps after trimTop and trimBottom. Columns
-    // beyond the line are black (QImage::copy fills them so), so they keep every row.
-    void trimmedCell(int p, int width, int *top, int *height) const
-    {
-        if (p + width > m_bits.width) {
-            *top = 0;
-            *height = m_bits.height;
-            return;
-        }
-        int first = -1, last = -1;
-        for (int x = p; x < p + width; ++x) {
-            if (m_top[x] < 0)
-                continue;
-            if (first < 0 || m_top[x] < first)
-                first = m_top[x];
-            last = std::max(last, m_bottom[x]);
-        }
-        if (first < 0) { // all white: trimTop keeps it whole, trimBottom keeps row 0
-            *top = 0;
-            *height = 1;
-        } else {
-            *top = first;
-            *height = last - first + 1;
-        }
-    }
-
-    bool fits(const PreparedGlyph &g, int p, int top) const
-    {
-        int differing = 0;
-        const int h = g.bits.height;
-        for (int i = 0; i < g.bits.width; ++i) {
-            const int x = p + i;
-            for (int start = 0; start < h; start += 64) {
-                const int count = std::min(64, h - start);
-                const quint64 mask = count == 64 ? ~quint64(0) : (quint64(1) << count) - 1;
-                const quint64 cell = x < m_bits.width ? m_bits.slice(x, top + start, count) : mask;
-                const quint64 glyph = g.bits.slice(i, start, count);
-                differing += popcount64(cell ^ glyph);
-                if (differing > m_misses)
-                    return false;
-            }
-        }
-        return true;
-    }
+    const PreparedGlyph *matchAt(
+        int p, const std::vector<int> &cellTop, const std::vector<int> &cellHeight) const;
+    void trimmedCell(int p, int width, int *top, int *height) const;
+    bool fits(const PreparedGlyph &g, int p, int top) const;
 
     const PreparedLibrary &m_library;
     int m_misses;
@@ -214,6 +117,106 @@ private:
     std::vector<int> m_bottom;
 };
 
+LineReader::LineReader(const QImage &line, const PreparedLibrary &library, int misses)
+    : m_library(library)
+    , m_misses(misses)
+{
+    const PixelView view(line);
+    m_bits = notWhiteGreenBits(view);
+    m_top.assign(size_t(m_bits.width), -1);
+    m_bottom.assign(size_t(m_bits.width), -1);
+    for (int y = 0; y < m_bits.height; ++y) {
+        const QRgb *row = view.row(y);
+        for (int x = 0; x < m_bits.width; ++x) {
+            if (!view.isWhite(row[x])) {
+                if (m_top[x] < 0)
+                    m_top[x] = y;
+                m_bottom[x] = y;
+            }
+        }
+    }
+}
+
+void LineReader::read(QString &text)
+{
+    const int W = m_bits.width;
+    std::vector<int> cellTop(m_library.classWidths.size());
+    std::vector<int> cellHeight(m_library.classWidths.size());
+    int p = 0;
+    while (p < W) {
+        // The trimmed cell of every glyph width at this place, worked out once.
+        for (size_t c = 0; c < m_library.classWidths.size(); ++c)
+            trimmedCell(p, m_library.classWidths[c], &cellTop[c], &cellHeight[c]);
+        const PreparedGlyph *match = matchAt(p, cellTop, cellHeight);
+        if (match) {
+            text += match->text;
+            p += match->bits.width;
+        } else {
+            ++p;
+        }
+    }
+}
+
+// The first glyph of the library that fits at p, or none.
+const PreparedGlyph *LineReader::matchAt(
+    int p, const std::vector<int> &cellTop, const std::vector<int> &cellHeight) const
+{
+    for (const PreparedGlyph &g : m_library.glyphs) {
+        const int top = g.blank ? 0 : cellTop[size_t(g.widthClass)];
+        const int height = g.blank ? m_bits.height : cellHeight[size_t(g.widthClass)];
+        if (height != g.bits.height)
+            continue; // cannot match: no pixel needs comparing
+        if (fits(g, p, top))
+            return &g;
+    }
+    return nullptr;
+}
+
+// The rows a cell of `width` columns from p keeps after trimTop and trimBottom. Columns beyond
+// the line are black (QImage::copy fills them so), so they keep every row.
+void LineReader::trimmedCell(int p, int width, int *top, int *height) const
+{
+    if (p + width > m_bits.width) {
+        *top = 0;
+        *height = m_bits.height;
+        return;
+    }
+    int first = -1, last = -1;
+    for (int x = p; x < p + width; ++x) {
+        if (m_top[x] < 0)
+            continue;
+        if (first < 0 || m_top[x] < first)
+            first = m_top[x];
+        last = std::max(last, m_bottom[x]);
+    }
+    if (first < 0) { // all white: trimTop keeps it whole, trimBottom keeps row 0
+        *top = 0;
+        *height = 1;
+    } else {
+        *top = first;
+        *height = last - first + 1;
+    }
+}
+
+bool LineReader::fits(const PreparedGlyph &g, int p, int top) const
+{
+    int differing = 0;
+    const int h = g.bits.height;
+    for (int i = 0; i < g.bits.width; ++i) {
+        const int x = p + i;
+        for (int start = 0; start < h; start += 64) {
+            const int count = std::min(64, h - start);
+            const quint64 mask = count == 64 ? ~quint64(0) : (quint64(1) << count) - 1;
+            const quint64 cell = x < m_bits.width ? m_bits.slice(x, top + start, count) : mask;
+            const quint64 glyph = g.bits.slice(i, start, count);
+            differing += qPopulationCount(cell ^ glyph);
+            if (differing > m_misses)
+                return false;
+        }
+    }
+    return true;
+}
+
 void listGlyphFiles(const QString &path, QFileInfoList &out, QSet<QString> &visited)
 {
     const QDir dir(path);
@@ -221,11 +224,7 @@ void listGlyphFiles(const QString &path, QFileInfoList &out, QSet<QString> &visi
     if (canonical.isEmpty() || visited.contains(canonical))
         return; // missing, or a link back into a folder already listed
     visited.insert(canonical);
-#ifdef Q_OS_WIN
-    const QDir::SortFlags order = QDir::Unsorted; // the file system's own order
-#else
-    const QDir::SortFlags order = QDir::Name;
-#endif
+    const QDir::SortFlags order = glyphListingOrder();
     out += dir.entryInfoList(QDir::Files | QDir::NoSymLinks | QDir::Hidden, order);
     const QFileInfoList folders = dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, order);
     for (const QFileInfo &folder : folders)
@@ -297,86 +296,12 @@ public:
     }
 
     int count() const { return m_count; }
-
-    void cutLine(const QImage &line)
-    {
-        const PixelView view(line);
-        const int W = view.width();
-        const int H = view.height();
-        std::vector<bool> inkColumn(size_t(W), false);
-        for (int y = 0; y < H; ++y) {
-            const QRgb *row = view.row(y);
-            for (int x = 0; x < W; ++x) {
-                if (!inkColumn[size_t(x)] && !view.isWhite(row[x]))
-                    inkColumn[size_t(x)] = true;
-            }
-        }
-        int ink = 0;
-        int gap = 0;
-        for (int x = 0; x < W; ++x) {
-            if (inkColumn[size_t(x)]) {
-                ++ink;
-            } else if (ink > 0) {
-                ++gap;
-                const int width = ink + gap;
-                if (width >= m_min) { // the white column ends the cell and is left out
-                    save(line.copy(x + 1 - width, 0, width - 1, H), true);
-                    ink = gap = 0;
-                    continue;
-                }
-            } else {
-                continue; // white before any ink starts nothing
-            }
-            const int width = ink + gap;
-            if (x == W - 1) {
-                save(line.copy(W - width, 0, width, H), false);
-                break;
-            }
-            if (width == m_max) {
-                // Touching characters: the column goes with the cell when its ink joins the
-                // column to its left (or continues downwards). A one-column cell cannot give
-                // its only column away, or the same column would start cells forever.
-                if (m_max == 1 || joinsLeft(view, x)) {
-                    save(line.copy(x + 1 - m_max, 0, m_max, H), false);
-                } else {
-                    save(line.copy(x + 1 - m_max, 0, m_max - 1, H), false);
-                    --x; // this column starts the next cell
-                }
-                ink = gap = 0;
-            }
-        }
-    }
+    void cutLine(const QImage &line);
 
 private:
-    static bool joinsLeft(const PixelView &view, int x)
-    {
-        const int H = view.height();
-        auto ink = [&](int cx, int cy) { return cx >= 0 && !view.isWhite(view.row(cy)[cx]); };
-        for (int r = 0; r + 1 < H; ++r) {
-            if (!ink(x, r))
-                continue;
-            if (ink(x, r + 1) || ink(x - 1, r + 1) || ink(x - 1, r) || (r > 0 && ink(x - 1, r - 1)))
-                return true;
-        }
-        return false;
-    }
-
-    void save(QImage glyph, bool trimRightSide)
-    {
-        trimTop(glyph);
-        trimBottom(glyph);
-        if (trimRightSide)
-            trimRight(glyph);
-        const int i = m_count++;
-        QString name;
-        if (m_names == QLatin1String("0"))
-            name = QString::number(i);
-        else if (i < m_names.size())
-            name = m_names.mid(i, 1);
-        else
-            return; // counted, not written
-        glyph.save(QDir(m_folder).filePath(name + QStringLiteral(".bmp")), "BMP");
-    }
+    static std::vector<bool> inkColumns(const PixelView &view);
+    static bool joinsLeft(const PixelView &view, int x);
+    void save(QImage glyph, bool trimRightSide);
 
     int m_min;
     int m_max;
@@ -384,6 +309,93 @@ private:
     QString m_folder;
     int m_count = 0;
 };
+
+// Which columns of the line hold ink.
+std::vector<bool> GlyphCutter::inkColumns(const PixelView &view)
+{
+    const int W = view.width();
+    std::vector<bool> inkColumn(size_t(W), false);
+    for (int y = 0; y < view.height(); ++y) {
+        const QRgb *row = view.row(y);
+        for (int x = 0; x < W; ++x) {
+            if (!inkColumn[size_t(x)] && !view.isWhite(row[x]))
+                inkColumn[size_t(x)] = true;
+        }
+    }
+    return inkColumn;
+}
+
+void GlyphCutter::cutLine(const QImage &line)
+{
+    const PixelView view(line);
+    const int W = view.width();
+    const int H = view.height();
+    const std::vector<bool> inkColumn = inkColumns(view);
+    int ink = 0;
+    int gap = 0;
+    for (int x = 0; x < W; ++x) {
+        if (inkColumn[size_t(x)]) {
+            ++ink;
+        } else if (ink > 0) {
+            ++gap;
+            const int width = ink + gap;
+            if (width >= m_min) { // the white column ends the cell and is left out
+                save(line.copy(x + 1 - width, 0, width - 1, H), true);
+                ink = gap = 0;
+                continue;
+            }
+        } else {
+            continue; // white before any ink starts nothing
+        }
+        const int width = ink + gap;
+        if (x == W - 1) {
+            save(line.copy(W - width, 0, width, H), false);
+            break;
+        }
+        if (width == m_max) {
+            // Touching characters: the column goes with the cell when its ink joins the
+            // column to its left (or continues downwards). A one-column cell cannot give its
+            // only column away, or the same column would start cells forever.
+            if (m_max == 1 || joinsLeft(view, x)) {
+                save(line.copy(x + 1 - m_max, 0, m_max, H), false);
+            } else {
+                save(line.copy(x + 1 - m_max, 0, m_max - 1, H), false);
+                --x; // this column starts the next cell
+            }
+            ink = gap = 0;
+        }
+    }
+}
+
+bool GlyphCutter::joinsLeft(const PixelView &view, int x)
+{
+    const int H = view.height();
+    auto ink = [&](int cx, int cy) { return cx >= 0 && !view.isWhite(view.row(cy)[cx]); };
+    for (int r = 0; r + 1 < H; ++r) {
+        if (!ink(x, r))
+            continue;
+        if (ink(x, r + 1) || ink(x - 1, r + 1) || ink(x - 1, r) || (r > 0 && ink(x - 1, r - 1)))
+            return true;
+    }
+    return false;
+}
+
+void GlyphCutter::save(QImage glyph, bool trimRightSide)
+{
+    trimTop(glyph);
+    trimBottom(glyph);
+    if (trimRightSide)
+        trimRight(glyph);
+    const int i = m_count++;
+    QString name;
+    if (m_names == QLatin1String("0"))
+        name = QString::number(i);
+    else if (i < m_names.size())
+        name = m_names.mid(i, 1);
+    else
+        return; // counted, not written
+    glyph.save(QDir(m_folder).filePath(name + QStringLiteral(".bmp")), "BMP");
+}
 
 } // namespace
 

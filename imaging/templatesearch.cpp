@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
@@ -253,6 +254,80 @@ int searchColumnSse2(
 }
 #endif
 
+// The template's greens as the search compares them, column by column.
+std::vector<quint8> templateGreens(const QImage &templ, bool reduce, double threshold)
+{
+    const int w = templ.width();
+    const int h = templ.height();
+    std::vector<quint8> greens(size_t(w) * h);
+    const PixelView view(templ);
+    for (int y = 0; y < h; ++y) {
+        const QRgb *row = view.row(y);
+        for (int x = 0; x < w; ++x)
+            greens[size_t(x) * h + y] = searchGreen(row[x], view, reduce, threshold);
+    }
+    return greens;
+}
+
+// The places of a search: the first one (left, top), the end of each scan (xEnd, yEnd), and
+// those that see at least one screen pixel, x in [x0, x1) and y in [y0, y1).
+struct Places
+{
+    qint64 left, top, xEnd, yEnd;
+    qint64 x0, x1, y0, y1;
+    bool blackFits; // an all-black view fits: places wholly outside the screen do
+};
+
+struct Place
+{
+    qint64 x, y;
+};
+
+// The first place in scan order (column by column) that fits, among the places that see the
+// screen and the all-black ones after them; none when nothing fits.
+std::optional<Place> scanPlaces(const QImage &screen, const std::vector<quint8> &greens, int w,
+    int h, int t, int k, bool reduce, double threshold, const Places &at)
+{
+    Plane plane;
+    plane.x0 = at.x0;
+    plane.y0 = at.y0;
+    plane.columns = int(at.x1 - at.x0 + w - 1);
+    plane.rows = int(at.y1 - at.y0 + h - 1);
+    plane.stride = ((plane.rows + 15) & ~15) + 16;
+    plane.data.assign(size_t(plane.columns) * plane.stride, 0);
+    fillPlane(plane, PixelView(screen), reduce, threshold);
+
+    const std::vector<TemplatePixel> pixels = orderTemplate(greens, w, h, t, plane);
+    const int rowCount = int(at.y1 - at.y0);
+#ifdef QUORVEL_SSE2
+    std::vector<VectorPixel> vectorPixels;
+    if (k < 255) {
+        vectorPixels.reserve(pixels.size());
+        for (const TemplatePixel &p : pixels)
+            vectorPixels.push_back(
+                {_mm_set1_epi8(char(p.low)), _mm_set1_epi8(char(p.high)), p.offset});
+    }
+#endif
+    for (qint64 x = at.x0; x < at.x1; ++x) {
+        const quint8 *column = plane.column(x);
+        int y = -1;
+#ifdef QUORVEL_SSE2
+        if (k < 255)
+            y = searchColumnSse2(column, 0, rowCount, vectorPixels, k);
+        else
+#endif
+            y = searchColumnPlain(column, 0, rowCount, pixels, k);
+        if (y >= 0)
+            return Place {x, at.y0 + y};
+        // Below the screen every place of this column sees only black.
+        if (at.blackFits && at.y1 < at.yEnd)
+            return Place {x, at.y1};
+    }
+    if (at.blackFits && at.x1 < at.xEnd)
+        return Place {at.x1, at.top};
+    return std::nullopt;
+}
+
 } // namespace
 
 SearchResult findTemplate(const QImage &screen, const QImage &templ, int left, int top, int right,
@@ -272,16 +347,12 @@ SearchResult findTemplate(const QImage &screen, const QImage &templ, int left, i
         r = W;
     if (b == 0 || b == top)
         b = H;
-    const qint64 xEnd = r - w;
-    const qint64 yEnd = b - h;
+    Places at {left, top, r - w, b - h, 0, 0, 0, 0, false};
 
     SearchResult result;
-    if (left >= xEnd) {
-        result.outcome = SearchResult::RegionTooNarrow;
-        return result;
-    }
-    if (top >= yEnd) {
-        result.outcome = SearchResult::RegionTooShort;
+    if (left >= at.xEnd || top >= at.yEnd) {
+        result.outcome
+            = left >= at.xEnd ? SearchResult::RegionTooNarrow : SearchResult::RegionTooShort;
         return result;
     }
     auto found = [&](qint64 x, qint64 y) {
@@ -293,73 +364,25 @@ SearchResult findTemplate(const QImage &screen, const QImage &templ, int left, i
     if (w == 0 || h == 0 || qint64(k) >= qint64(w) * h)
         return found(left, top);
 
-    std::vector<quint8> greens(size_t(w) * h); // column by column
-    {
-        const PixelView view(templ);
-        for (int y = 0; y < h; ++y) {
-            const QRgb *row = view.row(y);
-            for (int x = 0; x < w; ++x)
-                greens[size_t(x) * h + y] = searchGreen(row[x], view, reduce, threshold);
-        }
-    }
+    const std::vector<quint8> greens = templateGreens(templ, reduce, threshold);
     qint64 blackMisses = 0;
     for (quint8 v : greens)
         blackMisses += v > t ? 1 : 0;
-    const bool blackFits = blackMisses <= k;
+    at.blackFits = blackMisses <= k;
 
-    // Places that see at least one screen pixel: x in [x0, x1), y in [y0, y1).
-    const qint64 x0 = std::max<qint64>(left, 1 - w);
-    const qint64 x1 = std::min<qint64>(xEnd, W);
-    const qint64 y0 = std::max<qint64>(top, 1 - h);
-    const qint64 y1 = std::min<qint64>(yEnd, H);
-    const bool columnsSeeScreen = x0 < x1;
-    const bool rowsSeeScreen = y0 < y1;
-    if (blackFits && (left < x0 || !columnsSeeScreen || top < y0 || !rowsSeeScreen))
+    at.x0 = std::max<qint64>(left, 1 - w);
+    at.x1 = std::min<qint64>(at.xEnd, W);
+    at.y0 = std::max<qint64>(top, 1 - h);
+    at.y1 = std::min<qint64>(at.yEnd, H);
+    const bool columnsSeeScreen = at.x0 < at.x1;
+    const bool rowsSeeScreen = at.y0 < at.y1;
+    if (at.blackFits && (left < at.x0 || !columnsSeeScreen || top < at.y0 || !rowsSeeScreen))
         return found(left, top); // the very first place lies wholly outside and fits
-    if (!columnsSeeScreen || !rowsSeeScreen) {
-        result.outcome = SearchResult::NotFound;
-        return result;
-    }
-
-    Plane plane;
-    plane.x0 = x0;
-    plane.y0 = y0;
-    plane.columns = int(x1 - x0 + w - 1);
-    plane.rows = int(y1 - y0 + h - 1);
-    plane.stride = ((plane.rows + 15) & ~15) + 16;
-    plane.data.assign(size_t(plane.columns) * plane.stride, 0);
-    fillPlane(plane, PixelView(screen), reduce, threshold);
-
-    const std::vector<TemplatePixel> pixels = orderTemplate(greens, w, h, t, plane);
-    const int rowCount = int(y1 - y0);
-#ifdef QUORVEL_SSE2
-    std::vector<VectorPixel> vectorPixels;
-    if (k < 255) {
-        vectorPixels.reserve(pixels.size());
-        for (const TemplatePixel &p : pixels)
-            vectorPixels.push_back(
-                {_mm_set1_epi8(char(p.low)), _mm_set1_epi8(char(p.high)), p.offset});
-    }
-#endif
-    for (qint64 x = x0; x < x1; ++x) {
-        const quint8 *column = plane.column(x);
-        int y = -1;
-#ifdef QUORVEL_SSE2
-        if (k < 255)
-            y = searchColumnSse2(column, 0, rowCount, vectorPixels, k);
-        else
-#endif
-            y = searchColumnPlain(column, 0, rowCount, pixels, k);
-        if (y >= 0)
-            return found(x, y0 + y);
-        // Below the screen every place of this column sees only black.
-        if (blackFits && y1 < yEnd)
-            return found(x, y1);
-    }
-    if (blackFits && x1 < xEnd)
-        return found(x1, top);
-    result.outcome = SearchResult::NotFound;
-    return result;
+    if (!columnsSeeScreen || !rowsSeeScreen)
+        return result; // not found
+    const std::optional<Place> place
+        = scanPlaces(screen, greens, w, h, t, k, reduce, threshold, at);
+    return place ? found(place->x, place->y) : result;
 }
 
 } // namespace imaging

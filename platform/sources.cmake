@@ -1,5 +1,6 @@
 target_sources(quorvel_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/platform.h ${CMAKE_CURRENT_LIST_DIR}/platform.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/pathpattern.h
 )
 # The implementation of the system we build for.
 if(WIN32)

@@ -1,19 +1,23 @@
-# Win32 platform sources.
+# Win32 platform sources, in two tiers: api/ holds the Win32 calls themselves in plain C++
+# without Qt (narrow ANSI strings), this folder the Platform implementation that turns Qt's
+# types into theirs.
 target_sources(quorvel_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/winplatform.cpp ${CMAKE_CURRENT_LIST_DIR}/winplatform.h
-    ${CMAKE_CURRENT_LIST_DIR}/win32calls.cpp ${CMAKE_CURRENT_LIST_DIR}/win32calls.h)
+    ${CMAKE_CURRENT_LIST_DIR}/api/calls.cpp ${CMAKE_CURRENT_LIST_DIR}/api/calls.h)
 # Synthetic input; the screen and the pointer in physical pixels.
 target_sources(quorvel_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/wininput.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/win32input.cpp ${CMAKE_CURRENT_LIST_DIR}/win32input.h
+    ${CMAKE_CURRENT_LIST_DIR}/api/input.cpp ${CMAKE_CURRENT_LIST_DIR}/api/input.h
     ${CMAKE_CURRENT_LIST_DIR}/winscreen.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/win32screen.cpp ${CMAKE_CURRENT_LIST_DIR}/win32screen.h)
+    ${CMAKE_CURRENT_LIST_DIR}/api/screen.cpp ${CMAKE_CURRENT_LIST_DIR}/api/screen.h)
 # Command lines, files and folders; autostart and the script file association.
 target_sources(quorvel_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/winsystem.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/win32system.cpp ${CMAKE_CURRENT_LIST_DIR}/win32system.h
+    ${CMAKE_CURRENT_LIST_DIR}/api/system.cpp ${CMAKE_CURRENT_LIST_DIR}/api/system.h
     ${CMAKE_CURRENT_LIST_DIR}/winautostart.cpp)
 # Global hotkeys.
 target_sources(quorvel_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/winhotkeys.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/win32hotkeys.cpp ${CMAKE_CURRENT_LIST_DIR}/win32hotkeys.h)
+    ${CMAKE_CURRENT_LIST_DIR}/api/hotkeys.cpp ${CMAKE_CURRENT_LIST_DIR}/api/hotkeys.h)
+# Script patterns: where an absolute path starts.
+target_sources(quorvel_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/pathpattern.cpp)

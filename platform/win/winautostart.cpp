@@ -1,5 +1,5 @@
 // Win32: autostart through the machine's Run key, the .zt association in the classes root.
-#include "platform/win/win32system.h"
+#include "platform/win/api/system.h"
 #include "platform/win/winplatform.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 // Win32 implementation of the global hotkeys: global atoms, RegisterHotKey for the main window,
 // and the WM_HOTKEY messages that reach the window's nativeEvent.
-#include "platform/win/win32hotkeys.h"
+#include "platform/win/api/hotkeys.h"
 #include "platform/win/winplatform.h"
 
 quint16 WinPlatform::globalAddAtom(const QByteArray &name)

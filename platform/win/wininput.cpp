@@ -1,8 +1,8 @@
 // Win32 synthetic input: keys and buttons through keybd_event and mouse_event, the pointer
 // through GetCursorPos and SetCursorPos. Not the toolkit's cursor: with a scaled display its
 // positions are in scaled units, and scripts speak in the screen's pixels.
-#include "platform/win/win32input.h"
-#include "platform/win/win32screen.h"
+#include "platform/win/api/input.h"
+#include "platform/win/api/screen.h"
 #include "platform/win/winplatform.h"
 
 void WinPlatform::keyDown(int virtualKey)

@@ -1,6 +1,6 @@
 // Win32 implementation of the platform interface: processes, files, screen, help viewer.
 #include "platform/win/winplatform.h"
-#include "platform/win/win32calls.h"
+#include "platform/win/api/calls.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

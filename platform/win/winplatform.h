@@ -3,8 +3,8 @@
 #include "platform/platform.h"
 
 // The Win32 implementation: converts between Qt's strings and the narrow ANSI strings of the
-// Win32 calls (win32calls.h and the other win32*.h of this folder). Each group of methods is
-// defined in its own source file of this folder (listed in platform.cmake).
+// Win32 calls (the Qt-free tier in api/: calls.h and the other headers there). Each group of
+// methods is defined in its own source file of this folder (listed in platform.cmake).
 class WinPlatform final : public Platform
 {
 public:
@@ -41,7 +41,7 @@ public:
 
     // --- commands, files and folders ---
     // The command interpreter, shutdown.exe, the shell's default handler, CopyFileA, _mkdir
-    // and rename (winsystem.cpp, win32system.h).
+    // and rename (winsystem.cpp, api/system.h).
     int runCommandLine(
         const QByteArray &commandLine, KeepWaiting keepWaiting, void *context) override;
     void startShutdown(const QString &arguments) override;

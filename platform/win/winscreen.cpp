@@ -1,6 +1,6 @@
 // The screen's capture on Windows, in physical pixels through GDI rather than the toolkit,
 // whose coordinates are scaled when the display is (see prepareGuiEnvironment).
-#include "platform/win/win32screen.h"
+#include "platform/win/api/screen.h"
 #include "platform/win/winplatform.h"
 
 QImage WinPlatform::captureScreen()

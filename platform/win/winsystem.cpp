@@ -1,5 +1,5 @@
 // Win32: command lines, shutdown.exe, the shell's default handler, files and folders.
-#include "platform/win/win32system.h"
+#include "platform/win/api/system.h"
 #include "platform/win/winplatform.h"
 
 #include <QDesktopServices>

@@ -16,3 +16,5 @@ target_link_libraries(quorvel_platform PUBLIC Qt5::X11Extras xcb)
 # Screen capture through shared memory.
 target_sources(quorvel_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11screen.cpp)
 target_link_libraries(quorvel_platform PUBLIC xcb-shm)
+# Script patterns: where an absolute path starts.
+target_sources(quorvel_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/pathpattern.cpp)

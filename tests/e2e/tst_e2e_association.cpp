@@ -2,28 +2,30 @@
 // starts the built program in file-start mode and the script runs; after dissociating, the
 // same command hands the file to the text editor. HOME and every XDG folder of this test
 // process and of everything it starts lie in temporary folders.
-#include "programcopy.h"
-#include "xvfbsession.h"
+#include "e2etest.h"
 
 #include "platform/platform.h"
 
 #include <QtTest>
 
-#include <memory>
-
-class TestE2eAssociation : public QObject
+class TestE2eAssociation : public E2eTest
 {
     Q_OBJECT
 
+public:
+    // Each case makes its copy in a program folder of its own choosing.
+    TestE2eAssociation()
+        : E2eTest(QStringLiteral("association"), CopyPerCase::No)
+    {
+    }
+
 private slots:
     void initTestCase();
-    void cleanupTestCase();
 
     void xdgOpenRunsScript_data();
     void xdgOpenRunsScript();
 
 private:
-    std::unique_ptr<XvfbSession> m_x;
     QTemporaryDir m_system; // stands for the system's XDG folders
     QProcessEnvironment m_env;
     int m_serial = 0;
@@ -33,12 +35,10 @@ void TestE2eAssociation::initTestCase()
 {
     XvfbSession::Options options;
     options.clipboardKeeper = true;
-    QString why;
-    m_x = ProgramCopy::startSession(options,
-        {QStringLiteral("xdg-open"), QStringLiteral("xdg-mime"),
-            QStringLiteral("update-mime-database"), QStringLiteral("mimetype")},
-        {QStringLiteral(QUORVEL_BINARY)}, &why);
-    QVERIFY2(m_x, qPrintable(why));
+    QVERIFY2(startSession(options,
+                 {QStringLiteral("xdg-open"), QStringLiteral("xdg-mime"),
+                     QStringLiteral("update-mime-database"), QStringLiteral("mimetype")}),
+        qPrintable(failure()));
     QVERIFY(m_system.isValid());
 
     // The session's private HOME and XDG folders, for this process too (the association is
@@ -74,11 +74,6 @@ void TestE2eAssociation::initTestCase()
     QFile defaults(m_system.filePath(QStringLiteral("xdg/mimeapps.list")));
     QVERIFY(defaults.open(QIODevice::WriteOnly));
     defaults.write("[Default Applications]\ntext/plain=editor.desktop;\n");
-}
-
-void TestE2eAssociation::cleanupTestCase()
-{
-    m_x.reset();
 }
 
 void TestE2eAssociation::xdgOpenRunsScript_data()

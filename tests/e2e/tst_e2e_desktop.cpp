@@ -1,8 +1,7 @@
 // The built program on a private Xvfb with a window manager (openbox) and a notification area
 // (trayer), as a user meets it: the window's and the tray's icons, the window's place after a
 // save and a restart, message boxes, and the clipboard emptied under a clipboard keeper.
-#include "programcopy.h"
-#include "xvfbsession.h"
+#include "e2etest.h"
 
 #include <QImage>
 #include <QRegularExpression>
@@ -10,7 +9,6 @@
 #include <QtTest>
 
 #include <functional>
-#include <memory>
 
 namespace {
 
@@ -40,14 +38,18 @@ bool isFrameOrange(QRgb c)
 
 } // namespace
 
-class TestE2eDesktop : public QObject
+class TestE2eDesktop : public E2eTest
 {
     Q_OBJECT
 
+public:
+    TestE2eDesktop()
+        : E2eTest(QStringLiteral("desktop"))
+    {
+    }
+
 private slots:
     void initTestCase();
-    void init();
-    void cleanup();
 
     void windowAndTrayIcons();
     void framePositionSurvivesRestarts_data();
@@ -61,9 +63,6 @@ private:
     QString mainWindowOf(QProcess *app);
     QString waitForMainWindow(QProcess *app);
     QImage shot(const QString &name, const QString &window);
-
-    std::unique_ptr<XvfbSession> m_x;
-    std::unique_ptr<ProgramCopy> m_copy;
 };
 
 void TestE2eDesktop::initTestCase()
@@ -73,28 +72,14 @@ void TestE2eDesktop::initTestCase()
     options.windowManager = true;
     options.tray = true;
     options.clipboardKeeper = true;
-    QString why;
-    m_x = ProgramCopy::startSession(options, {}, {QStringLiteral(QUORVEL_BINARY)}, &why);
-    QVERIFY2(m_x, qPrintable(why));
-}
-
-void TestE2eDesktop::init()
-{
-    m_copy = std::make_unique<ProgramCopy>(*m_x, QStringLiteral(QUORVEL_BINARY));
-    QVERIFY2(m_copy->isValid(), qPrintable(m_copy->errorString()));
-}
-
-void TestE2eDesktop::cleanup()
-{
-    m_copy.reset();
+    QVERIFY2(startSession(options), qPrintable(failure()));
 }
 
 QString TestE2eDesktop::mainWindowOf(QProcess *app)
 {
     // The tray icon's small window carries the same name: the main window is the large one.
     const QStringList ids
-        = m_x->findWindows({QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-            QString::number(app->processId()), QStringLiteral("--name"), kTitle});
+        = m_x->findWindows(windowsOf(app) + QStringList {QStringLiteral("--name"), kTitle});
     for (const QString &id : ids) {
         if (m_x->windowGeometry(id).width() > 300)
             return id;
@@ -136,7 +121,7 @@ void TestE2eDesktop::windowAndTrayIcons()
     QProcess *app = launch();
     QVERIFY(app);
     const QString window = waitForMainWindow(app);
-    QVERIFY2(!window.isEmpty(), m_x->outputOf(app));
+    QVERIFY2(!window.isEmpty(), outputOf(app));
 
     // Qt gives the window manager every size of the icon file; without the resources a
     // window manager shows a generic icon of its own (openbox: one 48 x 48 icon).
@@ -205,7 +190,7 @@ void TestE2eDesktop::framePositionSurvivesRestarts()
                 15000));
         }
         const QString window = waitForMainWindow(app);
-        QVERIFY2(!window.isEmpty(), m_x->outputOf(app));
+        QVERIFY2(!window.isEmpty(), outputOf(app));
         QRect placed;
         // The window manager frames the window a moment after it is shown.
         QTRY_VERIFY_WITH_TIMEOUT((placed = m_x->frameGeometry(window)).isValid(), 5000);
@@ -230,12 +215,8 @@ void TestE2eDesktop::messageBoxShowsItsTitle()
         = m_copy->writeText(QStringLiteral("error.zt"), QStringLiteral("foo->1\n"));
     QProcess *app = launch({script});
     QVERIFY(app);
-    const QString box
-        = m_x->waitForWindow({QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                                 QString::number(app->processId()), QStringLiteral("--name"),
-                                 QStringLiteral("^注意：$")},
-            15000);
-    QVERIFY2(!box.isEmpty(), m_x->outputOf(app));
+    const QString box = waitForMessageBox(app);
+    QVERIFY2(!box.isEmpty(), outputOf(app));
     QRect placed;
     QTRY_VERIFY_WITH_TIMEOUT((placed = m_x->frameGeometry(box)).isValid(), 5000);
     // Room for the title beside the window manager's icon and buttons.
@@ -269,7 +250,7 @@ void TestE2eDesktop::clipboardEmptiedUnderAKeeper()
     QProcess *app = launch({file});
     QVERIFY(app);
     QVERIFY2(app->waitForFinished(15000), "the file-start run did not end by itself");
-    QVERIFY2(app->exitCode() == 0, m_x->outputOf(app));
+    QVERIFY2(app->exitCode() == 0, outputOf(app));
     QTRY_COMPARE_WITH_TIMEOUT(m_x->clipboardText(), QByteArray(), 3000);
 }
 

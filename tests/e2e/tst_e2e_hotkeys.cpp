@@ -5,8 +5,7 @@
 //
 // Started as "tst_e2e_hotkeys --hold-ctrl <key>" the binary plays another program that holds
 // Ctrl+<key>: it grabs the key on the display, says "held" or "refused", and waits.
-#include "programcopy.h"
-#include "xvfbsession.h"
+#include "e2etest.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -14,7 +13,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
@@ -52,15 +50,19 @@ int holdCtrlKey(char key)
 
 } // namespace
 
-class TestE2eHotKeys : public QObject
+class TestE2eHotKeys : public E2eTest
 {
     Q_OBJECT
+
+public:
+    TestE2eHotKeys()
+        : E2eTest(QStringLiteral("hotkeys"))
+    {
+    }
 
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
-    void cleanupTestCase();
 
     void ctrlERunsTheDefaultScript();
     void ctrlQEndsADelayAtOnce();
@@ -84,49 +86,28 @@ private:
     bool key(const QStringList &keys);
     static bool interpreterRunning(QProcess *app);
     QImage topOfWindow(const QString &window, const QString &name);
-    QByteArray outputOf(QProcess *process) { return m_x->outputOf(process); }
-
-    std::unique_ptr<XvfbSession> m_x;
-    std::unique_ptr<ProgramCopy> m_copy;
 };
 
 void TestE2eHotKeys::initTestCase()
 {
     XvfbSession::Options options;
     options.clipboardKeeper = true;
-    QString why;
-    m_x = ProgramCopy::startSession(
-        options, {QStringLiteral("xev")}, {QStringLiteral(QUORVEL_BINARY)}, &why);
-    QVERIFY2(m_x, qPrintable(why));
+    QVERIFY2(startSession(options, {QStringLiteral("xev")}), qPrintable(failure()));
 }
 
 void TestE2eHotKeys::init()
 {
-    m_copy = std::make_unique<ProgramCopy>(*m_x, QStringLiteral(QUORVEL_BINARY));
-    QVERIFY2(m_copy->isValid(), qPrintable(m_copy->errorString()));
-    QVERIFY(QDir().mkpath(m_copy->filePath(QStringLiteral("ZtFiles"))));
+    QVERIFY2(startCopy(), qPrintable(failure()));
+    QVERIFY(QDir().mkpath(file(QStringLiteral("ZtFiles"))));
     // The pointer away from anything the cases look at.
     QVERIFY(m_x->xdotool({QStringLiteral("mousemove"), QStringLiteral("900"), QStringLiteral("20")})
                 .ok());
 }
 
-void TestE2eHotKeys::cleanup()
-{
-    m_copy.reset();
-}
-
-void TestE2eHotKeys::cleanupTestCase()
-{
-    m_x.reset();
-}
-
 QString TestE2eHotKeys::waitReady(QProcess *app, bool visible)
 {
-    QStringList search {QStringLiteral("--pid"), QString::number(app->processId())};
-    if (visible)
-        search.prepend(QStringLiteral("--onlyvisible"));
     // The window exists once the keys are being registered (they are registered for it).
-    const QString window = m_x->waitForWindow(search, 15000);
+    const QString window = m_x->waitForWindow(windowsOf(app, visible), 15000);
     QTest::qWait(400);
     return window;
 }
@@ -326,8 +307,7 @@ void TestE2eHotKeys::ctrlKShowsTheQuickRunField()
     QProcess *app = m_copy->launch({QStringLiteral("-autorun")});
     QVERIFY(app);
     QVERIFY2(!waitReady(app, false).isEmpty(), outputOf(app));
-    const QStringList visible {QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-        QString::number(app->processId())};
+    const QStringList visible = windowsOf(app);
     QVERIFY(m_x->findWindows(visible).isEmpty());
     QVERIFY(m_x->setClipboardText("before"));
 

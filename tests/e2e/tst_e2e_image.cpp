@@ -3,15 +3,12 @@
 // the block; the loop form waits for the image; 截图 writes the inclusive rectangle; a shown
 // text is cut into a glyph library and read back. Each case runs a copy of the binary under a
 // name of its own in a temporary program folder.
-#include "programcopy.h"
-#include "xvfbsession.h"
+#include "e2etest.h"
 
 #include <QFont>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 
@@ -30,15 +27,19 @@ QImage noise(int w, int h, quint32 seed)
 
 } // namespace
 
-class TestE2eImage : public QObject
+class TestE2eImage : public E2eTest
 {
     Q_OBJECT
+
+public:
+    TestE2eImage()
+        : E2eTest(QStringLiteral("image"))
+    {
+    }
 
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
-    void cleanupTestCase();
 
     void recognise_data();
     void recognise();
@@ -47,16 +48,13 @@ private slots:
     void glyphLibraryRoundTrip();
 
 private:
-    QString file(const QString &name) const { return m_copy->filePath(name); }
     QString writeScript(const QString &text);
     QProcess *launch(const QString &script) { return m_copy->launch({script}); }
-    bool runToEnd(const QString &scriptText);
+    bool runScript(const QString &scriptText) { return runToEnd(writeScript(scriptText), 20000); }
     // Shows a bitmap with its top left at `at` and waits until the screen shows it.
     bool show(const QImage &image, const QString &name, const QPoint &at);
     QImage screenshot();
 
-    std::unique_ptr<XvfbSession> m_x;
-    std::unique_ptr<ProgramCopy> m_copy;
     QImage m_template;
 };
 
@@ -64,17 +62,13 @@ void TestE2eImage::initTestCase()
 {
     XvfbSession::Options options;
     options.clipboardKeeper = true;
-    QString why;
-    m_x = ProgramCopy::startSession(
-        options, {QStringLiteral("display")}, {QStringLiteral(QUORVEL_BINARY)}, &why);
-    QVERIFY2(m_x, qPrintable(why));
+    QVERIFY2(startSession(options, {QStringLiteral("display")}), qPrintable(failure()));
     m_template = noise(64, 48, 3);
 }
 
 void TestE2eImage::init()
 {
-    m_copy = std::make_unique<ProgramCopy>(*m_x, QStringLiteral(QUORVEL_BINARY));
-    QVERIFY2(m_copy->isValid(), qPrintable(m_copy->errorString()));
+    QVERIFY2(startCopy(), qPrintable(failure()));
     QVERIFY(QDir().mkpath(file(QStringLiteral("BmpLibrary"))));
     QVERIFY(m_template.save(file(QStringLiteral("t.bmp")), "BMP"));
     QVERIFY(
@@ -82,36 +76,11 @@ void TestE2eImage::init()
     QVERIFY(m_x->setClipboardText("before"));
 }
 
-void TestE2eImage::cleanup()
-{
-    if (QTest::currentTestFailed()) {
-        const QString shot = QStringLiteral(QUORVEL_E2E_ARTIFACTS "/image-%1-failed.png")
-                                 .arg(QString::fromLatin1(QTest::currentTestFunction()));
-        m_x->screenshot(shot);
-        const QList<QProcess *> started = m_copy->started();
-        for (QProcess *p : started)
-            qInfo("%s", m_x->outputOf(p).constData());
-    }
-    m_copy.reset();
-}
-
-void TestE2eImage::cleanupTestCase()
-{
-    m_x.reset();
-}
-
 QString TestE2eImage::writeScript(const QString &text)
 {
     QString script = text;
     return m_copy->writeText(
         QStringLiteral("s.zt"), script.replace(QStringLiteral("{F}"), m_copy->folder()));
-}
-
-bool TestE2eImage::runToEnd(const QString &scriptText)
-{
-    QProcess *app = launch(writeScript(scriptText));
-    return app && app->waitForFinished(20000) && app->exitStatus() == QProcess::NormalExit
-        && app->exitCode() == 0;
 }
 
 QImage TestE2eImage::screenshot()
@@ -163,7 +132,7 @@ void TestE2eImage::recognise()
     else // something else on the screen
         QVERIFY(show(noise(64, 48, 4), QStringLiteral("other.bmp"), kShownAt));
     QVERIFY(
-        runToEnd(QStringLiteral("识别->{F}/t.bmp\n{\n复制->missed\n截止->0\n}\n复制->after\n")));
+        runScript(QStringLiteral("识别->{F}/t.bmp\n{\n复制->missed\n截止->0\n}\n复制->after\n")));
     QCOMPARE(m_x->pointer(), pointerAfter);
     QTRY_COMPARE_WITH_TIMEOUT(m_x->clipboardText(), clipboard, 3000);
     if (shown)
@@ -187,7 +156,7 @@ void TestE2eImage::recogniseLoopWaitsForTheImage()
 void TestE2eImage::captureWritesTheInclusiveRectangle()
 {
     QVERIFY(show(m_template, QStringLiteral("shown.bmp"), kShownAt));
-    QVERIFY(runToEnd(QStringLiteral("截图->300,200-363,247=>{F}/shot.bmp\n截图->310,205-9*4\n")));
+    QVERIFY(runScript(QStringLiteral("截图->300,200-363,247=>{F}/shot.bmp\n截图->310,205-9*4\n")));
     const QImage shot(file(QStringLiteral("shot.bmp")));
     QCOMPARE(shot.size(), QSize(64, 48));
     QCOMPARE(shot.convertToFormat(QImage::Format_RGB32), m_template);
@@ -219,8 +188,9 @@ void TestE2eImage::glyphLibraryRoundTrip()
                                .arg(at.y())
                                .arg(at.x() + text.width() - 1)
                                .arg(at.y() + text.height() - 1);
-    QVERIFY(runToEnd(QStringLiteral("截图->%1=>(GetCharImages)[200][%2]\n截图->%1=>[200,0](复制)\n")
-                         .arg(region, letters)));
+    QVERIFY(
+        runScript(QStringLiteral("截图->%1=>(GetCharImages)[200][%2]\n截图->%1=>[200,0](复制)\n")
+                      .arg(region, letters)));
     QStringList glyphs = QDir(file(QStringLiteral("BmpLibrary"))).entryList(QDir::Files);
     glyphs.sort();
     QCOMPARE(glyphs, QStringList({"1.bmp", "2.bmp", "A.bmp", "B.bmp", "X.bmp", "Y.bmp"}));

@@ -1,24 +1,25 @@
 // Mouse, keyboard, paste and date commands of the built program on a private Xvfb, watched by
 // xdotool, xclip and a small target window that logs what it receives. Each case runs a copy
 // of the binary under a name of its own in a temporary program folder (file-start mode).
-#include "programcopy.h"
-#include "xvfbsession.h"
+#include "e2etest.h"
 
 #include <QtTest>
 
 #include <X11/keysym.h>
 
-#include <memory>
-
-class TestE2eInput : public QObject
+class TestE2eInput : public E2eTest
 {
     Q_OBJECT
+
+public:
+    TestE2eInput()
+        : E2eTest(QStringLiteral("input"))
+    {
+    }
 
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
-    void cleanupTestCase();
 
     void mouseMoves_data();
     void mouseMoves();
@@ -34,14 +35,14 @@ private slots:
 private:
     bool startTarget();
     // Runs script text once with the program and waits for its end.
-    bool runScript(const QString &text, int timeoutMs = 30000);
+    bool runScript(const QString &text, int timeoutMs = 30000)
+    {
+        return runToEnd(m_copy->writeText(QStringLiteral("input.zt"), text), timeoutMs);
+    }
     QList<QByteArrayList> targetLog() const;
     QList<quint64> pressedKeys() const;
     QString targetText() const;
 
-    std::unique_ptr<XvfbSession> m_x;
-    std::unique_ptr<ProgramCopy> m_copy;
-    QProcess *m_target = nullptr;
     QString m_targetWindow;
     QString m_targetLog;
     QRect m_pad; // on the screen
@@ -51,35 +52,22 @@ void TestE2eInput::initTestCase()
 {
     // No clipboard keeper: a paste must be served by the program itself. The date test starts
     // one for itself, so the tool must be there.
-    QString why;
-    m_x = ProgramCopy::startSession(XvfbSession::Options(), {QStringLiteral("xclipboard")},
-        {QStringLiteral(QUORVEL_BINARY), QStringLiteral(QUORVEL_TARGET_WINDOW)}, &why);
-    QVERIFY2(m_x, qPrintable(why));
+    QVERIFY2(startSession(XvfbSession::Options(), {QStringLiteral("xclipboard")},
+                 {QStringLiteral(QUORVEL_TARGET_WINDOW)}),
+        qPrintable(failure()));
 }
 
 void TestE2eInput::init()
 {
-    m_copy = std::make_unique<ProgramCopy>(*m_x, QStringLiteral(QUORVEL_BINARY));
-    QVERIFY2(m_copy->isValid(), qPrintable(m_copy->errorString()));
+    QVERIFY2(startCopy(), qPrintable(failure()));
     QVERIFY(startTarget());
-}
-
-void TestE2eInput::cleanup()
-{
-    m_copy.reset(); // the target with it
-    m_target = nullptr;
-}
-
-void TestE2eInput::cleanupTestCase()
-{
-    m_x.reset();
 }
 
 bool TestE2eInput::startTarget()
 {
     m_targetLog = m_copy->filePath(QStringLiteral("target.log"));
-    m_target = m_copy->startOther(QStringLiteral(QUORVEL_TARGET_WINDOW), {m_targetLog});
-    if (!m_target)
+    // Stopped with the copy.
+    if (!m_copy->startOther(QStringLiteral(QUORVEL_TARGET_WINDOW), {m_targetLog}))
         return false;
     QList<QByteArrayList> log;
     QElapsedTimer timer;
@@ -96,23 +84,6 @@ bool TestE2eInput::startTarget()
     return !m_targetWindow.isEmpty()
         && m_x->xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), m_targetWindow})
                .ok();
-}
-
-bool TestE2eInput::runScript(const QString &text, int timeoutMs)
-{
-    const QString path = m_copy->writeText(QStringLiteral("input.zt"), text);
-    if (path.isEmpty())
-        return false;
-    QProcess *app = m_copy->launch({path});
-    if (!app)
-        return false;
-    const bool ended = app->waitForFinished(timeoutMs);
-    if (!ended || app->exitStatus() != QProcess::NormalExit || app->exitCode() != 0) {
-        qWarning("program output: %s", m_x->outputOf(app).constData());
-        m_x->stop(app);
-        return false;
-    }
-    return true;
 }
 
 QList<QByteArrayList> TestE2eInput::targetLog() const

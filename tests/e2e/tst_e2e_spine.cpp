@@ -1,22 +1,22 @@
 // The built program on a private Xvfb: file-start runs and the single-instance rule. Each
 // case runs a copy of the binary under a name of its own in a temporary program folder, so
 // the rule only ever ends copies this test started.
-#include "programcopy.h"
-#include "xvfbsession.h"
+#include "e2etest.h"
 
 #include <QtTest>
 
-#include <memory>
-
-class TestE2eSpine : public QObject
+class TestE2eSpine : public E2eTest
 {
     Q_OBJECT
 
+public:
+    TestE2eSpine()
+        : E2eTest(QStringLiteral("spine"))
+    {
+    }
+
 private slots:
     void initTestCase();
-    void init();
-    void cleanup();
-    void cleanupTestCase();
 
     void fileStartRunsAndEnds_data();
     void fileStartRunsAndEnds();
@@ -27,36 +27,13 @@ private slots:
 private:
     QProcess *launch(
         const QStringList &arguments, const QString &locale = QStringLiteral("C.UTF-8"));
-    QStringList visibleWindowsOf(QProcess *app);
-    QByteArray outputOf(QProcess *app) { return m_x->outputOf(app); }
-
-    std::unique_ptr<XvfbSession> m_x;
-    std::unique_ptr<ProgramCopy> m_copy;
 };
 
 void TestE2eSpine::initTestCase()
 {
     XvfbSession::Options options;
     options.clipboardKeeper = true;
-    QString why;
-    m_x = ProgramCopy::startSession(options, {}, {QStringLiteral(QUORVEL_BINARY)}, &why);
-    QVERIFY2(m_x, qPrintable(why));
-}
-
-void TestE2eSpine::init()
-{
-    m_copy = std::make_unique<ProgramCopy>(*m_x, QStringLiteral(QUORVEL_BINARY));
-    QVERIFY2(m_copy->isValid(), qPrintable(m_copy->errorString()));
-}
-
-void TestE2eSpine::cleanup()
-{
-    m_copy.reset();
-}
-
-void TestE2eSpine::cleanupTestCase()
-{
-    m_x.reset();
+    QVERIFY2(startSession(options), qPrintable(failure()));
 }
 
 QProcess *TestE2eSpine::launch(const QStringList &arguments, const QString &locale)
@@ -64,12 +41,6 @@ QProcess *TestE2eSpine::launch(const QStringList &arguments, const QString &loca
     QProcessEnvironment environment = m_x->environment();
     environment.insert(QStringLiteral("LC_ALL"), locale);
     return m_copy->launch(arguments, environment);
-}
-
-QStringList TestE2eSpine::visibleWindowsOf(QProcess *app)
-{
-    return m_x->findWindows({QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-        QString::number(app->processId())});
 }
 
 void TestE2eSpine::fileStartRunsAndEnds_data()
@@ -111,11 +82,7 @@ void TestE2eSpine::fileStartErrorShowsBox()
     QProcess *app = launch({script});
     QVERIFY(app);
 
-    const QString box
-        = m_x->waitForWindow({QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                                 QString::number(app->processId()), QStringLiteral("--name"),
-                                 QStringLiteral("^注意：$")},
-            15000);
+    const QString box = waitForMessageBox(app);
     QVERIFY2(!box.isEmpty(), outputOf(app));
     QVERIFY2(!app->waitForFinished(1000), "the program ended while its message was open");
 
@@ -152,11 +119,7 @@ void TestE2eSpine::secondStart()
 
     QProcess *first = launch({});
     QVERIFY(first);
-    QVERIFY2(!m_x->waitForWindow({QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                                     QString::number(first->processId())},
-                     15000)
-                  .isEmpty(),
-        outputOf(first));
+    QVERIFY2(!m_x->waitForWindow(windowsOf(first), 15000).isEmpty(), outputOf(first));
 
     if (arguments == QStringList {QStringLiteral("@script")}) {
         QVERIFY(m_x->setClipboardText("before"));
@@ -172,15 +135,11 @@ void TestE2eSpine::secondStart()
     }
     if (resident) {
         if (visible) {
-            QVERIFY2(!m_x->waitForWindow({QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                                             QString::number(second->processId())},
-                             15000)
-                          .isEmpty(),
-                outputOf(second));
+            QVERIFY2(!m_x->waitForWindow(windowsOf(second), 15000).isEmpty(), outputOf(second));
         }
         QVERIFY2(!second->waitForFinished(1500), outputOf(second));
         if (!visible)
-            QVERIFY(visibleWindowsOf(second).isEmpty());
+            QVERIFY(m_x->findWindows(windowsOf(second)).isEmpty());
     } else {
         QVERIFY2(second->waitForFinished(15000), "the file-start run did not end by itself");
         QVERIFY2(second->exitStatus() == QProcess::NormalExit && second->exitCode() == 0,
@@ -189,7 +148,7 @@ void TestE2eSpine::secondStart()
     }
     if (!replaces) {
         QVERIFY2(!first->waitForFinished(500), "the running instance was ended");
-        QVERIFY(!visibleWindowsOf(first).isEmpty());
+        QVERIFY(!m_x->findWindows(windowsOf(first)).isEmpty());
     }
 }
 

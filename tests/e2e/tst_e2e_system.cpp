@@ -1,22 +1,23 @@
 // The built program on a private Xvfb runs a script file that reaches outside: CSV rows
 // recorded and looked up, a file copied and renamed, a command line run. Everything is
 // checked from outside, on disk and with xclip.
-#include "programcopy.h"
-#include "xvfbsession.h"
+#include "e2etest.h"
 
 #include <QtTest>
 
-#include <memory>
-
-class TestE2eSystem : public QObject
+class TestE2eSystem : public E2eTest
 {
     Q_OBJECT
+
+public:
+    TestE2eSystem()
+        : E2eTest(QStringLiteral("system"))
+    {
+    }
 
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
-    void cleanupTestCase();
 
     void scriptReachesOutside();
     void badInputEndsWithMessage();
@@ -24,8 +25,6 @@ private slots:
 private:
     QString writeScript(const QString &name, const QString &text);
 
-    std::unique_ptr<XvfbSession> m_x;
-    std::unique_ptr<ProgramCopy> m_copy;
     QString m_data; // where the script works: a folder with a blank and Chinese in its name
 };
 
@@ -33,28 +32,15 @@ void TestE2eSystem::initTestCase()
 {
     XvfbSession::Options options;
     options.clipboardKeeper = true;
-    QString why;
-    m_x = ProgramCopy::startSession(options, {}, {QStringLiteral(QUORVEL_BINARY)}, &why);
-    QVERIFY2(m_x, qPrintable(why));
+    QVERIFY2(startSession(options), qPrintable(failure()));
 }
 
 void TestE2eSystem::init()
 {
     // A copy under a name of its own: nothing here can end another program.
-    m_copy = std::make_unique<ProgramCopy>(*m_x, QStringLiteral(QUORVEL_BINARY));
-    QVERIFY2(m_copy->isValid(), qPrintable(m_copy->errorString()));
-    m_data = m_copy->filePath(QStringLiteral("数据 目录"));
+    QVERIFY2(startCopy(), qPrintable(failure()));
+    m_data = file(QStringLiteral("数据 目录"));
     QVERIFY(QDir().mkpath(m_data));
-}
-
-void TestE2eSystem::cleanup()
-{
-    m_copy.reset();
-}
-
-void TestE2eSystem::cleanupTestCase()
-{
-    m_x.reset();
 }
 
 QString TestE2eSystem::writeScript(const QString &name, const QString &text)
@@ -84,8 +70,8 @@ void TestE2eSystem::scriptReachesOutside()
                        "文件->@/cmd out.txt=>@/moved.txt\n"));
     QProcess *app = m_copy->launch({script});
     QVERIFY(app);
-    QVERIFY2(app->waitForFinished(20000), m_x->outputOf(app));
-    QVERIFY2(app->exitStatus() == QProcess::NormalExit && app->exitCode() == 0, m_x->outputOf(app));
+    QVERIFY2(app->waitForFinished(20000), outputOf(app));
+    QVERIFY2(app->exitStatus() == QProcess::NormalExit && app->exitCode() == 0, outputOf(app));
 
     const auto bytes = [this](const QString &name) {
         QFile f(m_data + QLatin1Char('/') + name);
@@ -111,14 +97,10 @@ void TestE2eSystem::badInputEndsWithMessage()
                        "复制->never\n"));
     QProcess *app = m_copy->launch({script});
     QVERIFY(app);
-    const QString box
-        = m_x->waitForWindow({QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                                 QString::number(app->processId()), QStringLiteral("--name"),
-                                 QStringLiteral("^注意：$")},
-            15000);
-    QVERIFY2(!box.isEmpty(), m_x->outputOf(app));
+    const QString box = waitForMessageBox(app);
+    QVERIFY2(!box.isEmpty(), outputOf(app));
     QVERIFY(m_x->pressKeys(box, {QStringLiteral("Return")}));
-    QVERIFY2(app->waitForFinished(10000), m_x->outputOf(app));
+    QVERIFY2(app->waitForFinished(10000), outputOf(app));
     QCOMPARE(app->exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_x->clipboardText(), QByteArray("before"));
     QVERIFY(!QFileInfo::exists(m_data + QStringLiteral("/x")));

@@ -1,5 +1,5 @@
-#include "platform/win/win32system.h"
-#include "platform/win/win32calls.h"
+#include "platform/win/api/system.h"
+#include "platform/win/api/calls.h"
 
 // This file speaks the ANSI API whatever the build defines.
 #undef UNICODE

@@ -1,4 +1,4 @@
-#include "platform/win/win32screen.h"
+#include "platform/win/api/screen.h"
 
 #include <windows.h>
 

@@ -7,13 +7,7 @@ namespace pathpattern {
 // Where a script pattern asks for an absolute path: the regular-expression fragment for its
 // start, without capturing groups (so the numbering of the pattern's own captures stays). A
 // drive letter and colon everywhere; on systems without drive letters also a leading "/".
-inline QString absolutePathStart()
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral("[a-zA-Z]:");
-#else
-    return QStringLiteral("(?:[a-zA-Z]:|/)");
-#endif
-}
+// Each system's folder under platform/ defines it (pathpattern.cpp).
+QString absolutePathStart();
 
 } // namespace pathpattern

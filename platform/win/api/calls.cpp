@@ -1,4 +1,4 @@
-#include "platform/win/win32calls.h"
+#include "platform/win/api/calls.h"
 
 // This file speaks the ANSI API whatever the build defines.
 #undef UNICODE

@@ -1,4 +1,4 @@
-#include "platform/win/win32hotkeys.h"
+#include "platform/win/api/hotkeys.h"
 
 // This file speaks the ANSI API whatever the build defines.
 #undef UNICODE

@@ -1,4 +1,4 @@
-#include "platform/win/win32input.h"
+#include "platform/win/api/input.h"
 
 #include <windows.h>
 

@@ -1,0 +1,10 @@
+#include "imaging/listingorder.h"
+
+namespace imaging {
+
+QDir::SortFlags glyphListingOrder()
+{
+    return QDir::Unsorted; // the file system's own order
+}
+
+} // namespace imaging

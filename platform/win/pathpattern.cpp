@@ -1,0 +1,10 @@
+#include "platform/pathpattern.h"
+
+namespace pathpattern {
+
+QString absolutePathStart()
+{
+    return QStringLiteral("[a-zA-Z]:");
+}
+
+} // namespace pathpattern
