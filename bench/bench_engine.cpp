@@ -1,4 +1,5 @@
-// Preparation time of a large script and interpreter throughput without pacing.
+// Preparation time of a large script (with and without the origins of its lines) and
+// interpreter throughput without pacing.
 #include "engine/preparation.h"
 #include "scriptrun.h"
 
@@ -80,6 +81,21 @@ void BM_PrepareLargeScript(benchmark::State &state)
 }
 BENCHMARK(BM_PrepareLargeScript)->Unit(benchmark::kMillisecond);
 
+// The same script with the origin of every prepared line: must stay under 20 ms.
+void BM_PrepareLargeScriptWithOrigins(benchmark::State &state)
+{
+    LargeScript script;
+    int lines = 0;
+    for (auto _ : state) {
+        const preparation::PreparedScript prepared = preparation::prepareWithOrigins(script.text);
+        lines = prepared.origins.size();
+        benchmark::DoNotOptimize(lines);
+    }
+    state.counters["input_bytes"] = script.text.toUtf8().size();
+    state.counters["prepared_lines"] = lines;
+}
+BENCHMARK(BM_PrepareLargeScriptWithOrigins)->Unit(benchmark::kMillisecond);
+
 // A 1.5 MB script: 100,000 #define lines with four-letter names, then 20,000 lines that use
 // every fifth macro, half of them twice.
 QString manyDefines()
@@ -111,6 +127,19 @@ void BM_PrepareManyDefines(benchmark::State &state)
     state.counters["prepared_lines"] = lines;
 }
 BENCHMARK(BM_PrepareManyDefines)->Unit(benchmark::kMillisecond);
+
+void BM_PrepareManyDefinesWithOrigins(benchmark::State &state)
+{
+    const QString text = manyDefines();
+    int lines = 0;
+    for (auto _ : state) {
+        lines = preparation::prepareWithOrigins(text).origins.size();
+        benchmark::DoNotOptimize(lines);
+    }
+    state.counters["input_bytes"] = text.toUtf8().size();
+    state.counters["prepared_lines"] = lines;
+}
+BENCHMARK(BM_PrepareManyDefinesWithOrigins)->Unit(benchmark::kMillisecond);
 
 // A file holding one line that inserts itself twice: "#insert P X #insert P ".
 void BM_PrepareSelfInsertingLine(benchmark::State &state)
@@ -272,6 +301,20 @@ void BM_PrepareHard64K(benchmark::State &state)
     state.counters["prepared_lines"] = lines;
 }
 BENCHMARK(BM_PrepareHard64K)->DenseRange(0, 8)->Unit(benchmark::kMillisecond);
+
+void BM_PrepareHard64KWithOrigins(benchmark::State &state)
+{
+    Hard64K input(int(state.range(0)));
+    int lines = 0;
+    for (auto _ : state) {
+        lines = preparation::prepareWithOrigins(input.text).origins.size();
+        benchmark::DoNotOptimize(lines);
+    }
+    state.SetLabel(input.label);
+    state.counters["input_bytes"] = input.text.toUtf8().size();
+    state.counters["prepared_lines"] = lines;
+}
+BENCHMARK(BM_PrepareHard64KWithOrigins)->DenseRange(0, 8)->Unit(benchmark::kMillisecond);
 
 void BM_InterpreterThroughput(benchmark::State &state)
 {

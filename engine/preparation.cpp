@@ -3,11 +3,20 @@
 
 #include <QFile>
 
+#include <cstring>
+
 // The order of the steps, and the line filter that ends them. The steps live in
 // preparation_comments.cpp, preparation_macros.cpp (with its index) and preparation_inserts.cpp.
 namespace preparation {
 
 QStringList filterLines(const QString &text)
+{
+    return detail::filterLines(text, nullptr);
+}
+
+namespace detail {
+
+QStringList filterLines(const QString &text, std::vector<std::pair<int, int>> *ranges)
 {
     QStringList lines;
     const QVector<QStringRef> parts = text.splitRef(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -26,21 +35,31 @@ QStringList filterLines(const QString &text)
         }
         const QStringRef trimmed = line.trimmed();
         if (trimmed.contains(QLatin1String("->")) || trimmed == QLatin1String("{")
-            || trimmed == QLatin1String("}") || trimmed == QLatin1String("else"))
+            || trimmed == QLatin1String("}") || trimmed == QLatin1String("else")) {
             lines.append(trimmed.toString());
+            if (ranges)
+                ranges->emplace_back(trimmed.position(), trimmed.size());
+        }
     }
     return lines;
 }
 
-QStringList prepareFull(const QString &source, const FileReader &reader)
+// Each spelling has the length of the one it stands for, so positions do not move.
+QString replaceCommentSpellings(QString text)
 {
-    QString text = source;
     text.replace(QLatin1String("#:"), QLatin1String("//"));
     text.replace(QStringLiteral("#："), QLatin1String("//"));
     text.replace(QLatin1String("#["), QLatin1String("/*"));
     text.replace(QLatin1String("#]"), QLatin1String("*/"));
-    text = removeBlockComments(std::move(text));
-    return prepareReduced(text, reader);
+    return text;
+}
+
+} // namespace detail
+
+QStringList prepareFull(const QString &source, const FileReader &reader)
+{
+    const QString text = detail::replaceCommentSpellings(source);
+    return prepareReduced(detail::removeBlockComments(text, nullptr), reader);
 }
 
 QStringList prepareReduced(const QString &source, const FileReader &reader)
@@ -49,6 +68,33 @@ QStringList prepareReduced(const QString &source, const FileReader &reader)
     QString text = detail::expandMacros(source, budget);
     text = detail::expandInclusions(text, reader, budget);
     return filterLines(text);
+}
+
+std::optional<QString> readInsertFile(const QString &path)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.exists())
+        return std::nullopt;
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // Read in pieces up to the first zero byte, so a file of any size is handled without
+    // reserving its whole size at once.
+    QByteArray bytes;
+    char chunk[65536];
+    for (;;) {
+        const qint64 n = file.read(chunk, sizeof chunk);
+        if (n <= 0)
+            break;
+        const void *zero = memchr(chunk, 0, size_t(n));
+        if (zero) {
+            bytes.append(chunk, int(static_cast<const char *>(zero) - chunk));
+            break;
+        }
+        bytes.append(chunk, int(n));
+        if (bytes.size() > maxPreparedChars)
+            break;
+    }
+    return QString::fromLocal8Bit(bytes);
 }
 
 } // namespace preparation

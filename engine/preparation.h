@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <functional>
 #include <optional>
@@ -38,6 +39,40 @@ QStringList prepareFull(const QString &text, const FileReader &reader = readInse
 
 // Reduced preparation of a refresh: macros, inclusions and line filtering only.
 QStringList prepareReduced(const QString &text, const FileReader &reader = readInsertFile);
+
+// Where a prepared line came from: the file (empty for the script's own text, else the path of
+// an #insert as it was read) and the line in it, 1-based, counting line feeds (a CR stays part
+// of its line).
+struct LineOrigin
+{
+    QString file;
+    int line = 0;
+    bool rewritten = false; // some character of the prepared line was written by a macro
+};
+
+struct PreparedScript
+{
+    QStringList lines; // exactly what prepareFull gives
+    QVector<LineOrigin> origins; // one per line
+};
+
+// prepareFull together with the origin of every prepared line. Every character carries its
+// source line through the steps; a prepared line takes the origin of its first character
+// after trimming, and is marked rewritten when any of its characters came from a macro. So:
+// - a statement that a block comment interrupts, or follows on a later line, stays on the
+//   line its first character stands on;
+// - a line split or joined by the steps gives each resulting line the line of its own first
+//   character;
+// - a macro's value takes the line of the name it replaces, all its statements when it holds
+//   several (";" and so line feeds);
+// - inserted text counts lines in its own file, the innermost one when inserts nest (also when
+//   a macro wrote the #insert);
+// - the comment spellings "#:", "#：", "#[" and "#]" are as long as what they stand for, so
+//   no position moves;
+// - when a budget stops the expansion, the text as it stands keeps its origins.
+// The origins travel in step with the text (four bytes a character), so the cost stays
+// linear in the text the preparation writes, within the same limits.
+PreparedScript prepareWithOrigins(const QString &text, const FileReader &reader = readInsertFile);
 
 // The single steps, exposed for tests.
 QString removeBlockComments(QString text);

@@ -7,8 +7,10 @@
 
 namespace preparation {
 
+using detail::appendTags;
 using detail::hashText;
 using detail::PrefixHash;
+using detail::Tags;
 
 namespace {
 
@@ -17,6 +19,8 @@ namespace {
 // text is consumed from the left. Another occurrence of the piece starts at a "/*" whose own
 // piece (up to its first "*/") is the same text, so the pieces of all "/*" are indexed by hash
 // and a round costs the length of its piece, not of the text.
+//
+// With tags, every piece of text written or kept takes its characters' tags along.
 //
 // An occurrence further on is removed in place (marked dead) when its removal changes nothing
 // else: no "/*" before it still waits for its "*/", and its neighbours do not join into a new
@@ -27,26 +31,45 @@ namespace {
 class CommentRemover
 {
 public:
-    explicit CommentRemover(const QString &text) { load(text); }
+    CommentRemover(const QString &text, const Tags *tags)
+        : m_track(tags != nullptr)
+    {
+        load(text, tags ? *tags : Tags());
+    }
     QString run();
+    Tags &outTags() { return m_outTags; }
 
 private:
-    void load(const QString &text);
-    bool indexedPass(QString *rest);
-    bool plainPass(QString *rest);
+    void load(const QString &text, Tags tags);
+    void writeOut(const QString &from, const Tags &tags, int at, int n)
+    {
+        m_out.append(from.midRef(at, n));
+        appendTags(m_outTags, tags, at, n);
+    }
+    void chopOut()
+    {
+        m_out.chop(1);
+        if (m_track)
+            m_outTags.pop_back();
+    }
+    bool indexedPass(QString *rest, Tags *restTags);
+    bool plainPass(QString *rest, Tags *restTags);
     QString pieceAcrossOut(int i, int *end) const;
     std::vector<int> laterCopies(const QString &piece, int end) const;
     bool removeInPlace(const std::vector<int> &copies, int length, int end);
-    QString restAfter(int end) const;
+    QString restAfter(int end, Tags *restTags) const;
     int pieceEnd(int open) const;
     QChar leftOf(int q, int scanned) const;
     QChar rightOf(int end) const;
     bool covered(int q, int scanned) const;
     void markDead(int from, int to);
 
+    bool m_track;
     QString m_text;
+    Tags m_tags;
     int m_n;
     QString m_out;
+    Tags m_outTags;
     qint64 m_plainFactor = 2;
     std::vector<int> m_opens; // every "/*" position, ascending
     std::vector<int> m_closes; // every "*/" position, ascending
@@ -57,9 +80,10 @@ private:
     std::vector<int> m_deadStart; // at one past the end of a dead run: its first position
 };
 
-void CommentRemover::load(const QString &text)
+void CommentRemover::load(const QString &text, Tags tags)
 {
     m_text = text;
+    m_tags = std::move(tags);
     m_n = text.size();
     m_opens.clear();
     m_closes.clear();
@@ -136,26 +160,29 @@ void CommentRemover::markDead(int from, int to)
 
 // The plain algorithm on rest, appended to the text written so far. True when it got to the
 // end; false when it stopped to have the rest (left in *rest) indexed again.
-bool CommentRemover::plainPass(QString *remaining)
+bool CommentRemover::plainPass(QString *remaining, Tags *remainingTags)
 {
     QString &rest = *remaining;
+    Tags &restTags = *remainingTags;
     int i = 0;
     qint64 searched = 0;
     for (;;) {
         if (searched > m_plainFactor * (rest.size() - i) + 4096) {
             rest = rest.mid(i);
+            if (m_track)
+                restTags.erase(restTags.begin(), restTags.begin() + i);
             return false;
         }
         int start; // of the piece in rest, or -1 when it begins with the last character out
         if (!m_out.isEmpty() && m_out.back() == QLatin1Char('/') && i < rest.size()
             && rest.at(i) == QLatin1Char('*')) {
-            m_out.chop(1);
+            chopOut();
             start = -1;
         } else {
             const int open = rest.indexOf(QLatin1String("/*"), i);
             if (open < 0)
                 break;
-            m_out.append(rest.midRef(i, open - i));
+            writeOut(rest, restTags, i, open - i);
             start = open;
             i = open + 1; // the "*/" may share the "*" of the "/*"
         }
@@ -171,27 +198,33 @@ bool CommentRemover::plainPass(QString *remaining)
             continue;
         }
         QString after;
+        Tags afterTags;
         after.reserve(rest.size() - end);
         int from = end;
         while (copy >= 0) {
             after.append(rest.midRef(from, copy - from));
+            appendTags(afterTags, restTags, from, copy - from);
             from = copy + piece.size();
             copy = rest.indexOf(piece, from);
         }
         after.append(rest.midRef(from));
+        appendTags(afterTags, restTags, from, rest.size() - from);
         searched += rest.size() - end;
         rest = after;
+        restTags.swap(afterTags);
         i = 0;
     }
-    m_out.append(rest.midRef(i));
+    writeOut(rest, restTags, i, rest.size() - i);
     return true;
 }
 
 QString CommentRemover::run()
 {
     QString rest;
-    while (!indexedPass(&rest) && !plainPass(&rest)) {
-        load(rest);
+    Tags restTags;
+    while (!indexedPass(&rest, &restTags) && !plainPass(&rest, &restTags)) {
+        load(rest, std::move(restTags));
+        restTags.clear();
         m_plainFactor = std::min<qint64>(m_plainFactor * 2, 1 << 20);
     }
     return m_out;
@@ -252,9 +285,10 @@ bool CommentRemover::removeInPlace(const std::vector<int> &copies, int length, i
 }
 
 // The text from end on as it stands, dead runs left out.
-QString CommentRemover::restAfter(int end) const
+QString CommentRemover::restAfter(int end, Tags *restTags) const
 {
     QString rest;
+    restTags->clear();
     rest.reserve(m_n - end);
     for (int p = end; p < m_n;) {
         if (m_dead[size_t(p)]) {
@@ -265,6 +299,7 @@ QString CommentRemover::restAfter(int end) const
         while (q < m_n && !m_dead[size_t(q)])
             ++q;
         rest.append(m_text.midRef(p, q - p));
+        appendTags(*restTags, m_tags, p, q - p);
         p = q;
     }
     return rest;
@@ -272,7 +307,7 @@ QString CommentRemover::restAfter(int end) const
 
 // The indexed algorithm on m_text. True when it got to the end; false when a round needs the
 // plain algorithm, with the text after that round in *rest.
-bool CommentRemover::indexedPass(QString *rest)
+bool CommentRemover::indexedPass(QString *rest, Tags *restTags)
 {
     int i = 0; // everything before i is written out or removed
     size_t next = 0; // first entry of m_opens that may lie at or after i
@@ -285,17 +320,17 @@ bool CommentRemover::indexedPass(QString *rest)
         int end;
         if (!m_out.isEmpty() && m_out.back() == QLatin1Char('/') && i < m_n
             && m_text.at(i) == QLatin1Char('*')) {
-            m_out.chop(1);
+            chopOut();
             piece = pieceAcrossOut(i, &end);
         } else {
             while (next < m_opens.size() && m_opens[next] < i)
                 ++next;
             if (next == m_opens.size()) {
-                m_out.append(m_text.midRef(i));
+                writeOut(m_text, m_tags, i, m_n - i);
                 return true;
             }
             const int open = m_opens[next];
-            m_out.append(m_text.midRef(i, open - i));
+            writeOut(m_text, m_tags, i, open - i);
             if (m_dead[size_t(open)]) {
                 i = open;
                 continue;
@@ -308,8 +343,8 @@ bool CommentRemover::indexedPass(QString *rest)
         if (!removeInPlace(laterCopies(piece, end), piece.size(), end)) {
             // The text as it stands after what this round already removed; the plain
             // remove() finishes the round exactly.
-            *rest = restAfter(end);
-            rest->remove(piece);
+            *rest = restAfter(end, restTags);
+            detail::removeTagged(*rest, m_track ? restTags : nullptr, piece);
             return false;
         }
         i = end;
@@ -320,9 +355,18 @@ bool CommentRemover::indexedPass(QString *rest)
 
 QString removeBlockComments(QString text)
 {
+    return detail::removeBlockComments(text, nullptr);
+}
+
+QString detail::removeBlockComments(const QString &text, Tags *tags)
+{
     if (!text.contains(QLatin1String("/*")))
         return text;
-    return CommentRemover(text).run();
+    CommentRemover remover(text, tags);
+    QString out = remover.run();
+    if (tags)
+        tags->swap(remover.outTags());
+    return out;
 }
 
 } // namespace preparation

@@ -8,6 +8,7 @@
 #include <QChar>
 #include <QString>
 
+#include <utility>
 #include <vector>
 
 namespace preparation::detail {
@@ -85,8 +86,56 @@ private:
     Powers m_pow;
 };
 
-// The macro and the inclusion step of one preparation, spending from one budget.
-QString expandMacros(QString text, Budget &budget);
-QString expandInclusions(const QString &text, const FileReader &reader, Budget &budget);
+// Where each character of a text came from: one tag per character, carried beside the text
+// through every step when origins are asked for (and left empty otherwise). A tag is the
+// index of a source line, shifted left by one; its lowest bit is set on characters a macro
+// wrote. Tags of a text are always exactly as many as its characters.
+using Tags = std::vector<int>;
+
+constexpr int rewrittenBit = 1;
+
+// The source lines behind the tags: the script's own text and every inserted file.
+class OriginTable
+{
+public:
+    // Registers a source and returns the tags of its text, by line (line feeds end lines).
+    Tags addSource(const QString &file, const QString &text);
+    LineOrigin origin(int tag) const;
+
+private:
+    struct Source
+    {
+        int base; // tag index of its first line
+        QString file;
+    };
+    std::vector<Source> m_sources;
+    int m_next = 0;
+};
+
+// Appends n tags of from, starting at at. Nothing happens for untracked (empty) tags.
+inline void appendTags(Tags &to, const Tags &from, int at, int n)
+{
+    if (!from.empty() && n > 0)
+        to.insert(to.end(), from.begin() + at, from.begin() + at + n);
+}
+
+// QString::remove(piece) and QString::replace(piece, value), which take the occurrences from
+// the left without overlap, with the tags going along. A replacement's characters carry the
+// tag of the first character it replaces, marked as written by a macro. Null tags: the plain
+// toolkit calls.
+void removeTagged(QString &text, Tags *tags, const QString &piece);
+void replaceTagged(QString &text, Tags *tags, const QString &piece, const QString &value);
+
+// The line filter; with ranges, also where each kept line stands in the text (start, length).
+QStringList filterLines(const QString &text, std::vector<std::pair<int, int>> *ranges);
+// "#:", "#：", "#[" and "#]" as "//", "//", "/*" and "*/".
+QString replaceCommentSpellings(QString text);
+
+// The steps of one preparation; the macro and the inclusion step spend from one budget. Each
+// keeps *tags in step with the text when tags is not null.
+QString removeBlockComments(const QString &text, Tags *tags);
+QString expandMacros(QString text, Budget &budget, Tags *tags = nullptr);
+QString expandInclusions(const QString &text, const FileReader &reader, Budget &budget,
+    Tags *tags = nullptr, OriginTable *origins = nullptr);
 
 } // namespace preparation::detail

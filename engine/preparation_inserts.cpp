@@ -2,22 +2,23 @@
 #include "engine/preparation_detail.h"
 
 #include <QDir>
-#include <QFile>
 #include <QHash>
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <optional>
 #include <utility>
 #include <vector>
 
 namespace preparation {
 
+using detail::appendTags;
 using detail::Budget;
 using detail::hashText;
 using detail::isBlank;
+using detail::OriginTable;
 using detail::PrefixHash;
+using detail::Tags;
 
 namespace {
 
@@ -31,10 +32,13 @@ constexpr int maxInsertionsPerPath = 64;
 // that a directive whose path runs into it can still read and take from its front). The text
 // before it keeps the positions of its "#insert"s and prefix hashes, so a round costs its
 // directive, its file's text and the positions of the other "#insert"s, not the whole text.
+// With tags, the left part and the tail keep theirs beside them (the tail's reversed too), and
+// a file's text is tagged by its own lines when it is first inserted.
 class InclusionExpander
 {
 public:
-    InclusionExpander(const QString &text, const FileReader &reader, Budget &budget);
+    InclusionExpander(const QString &text, const FileReader &reader, Budget &budget, Tags *tags,
+        OriginTable *origins);
     QString run();
 
 private:
@@ -60,14 +64,21 @@ private:
     qint64 pathEnd(qint64 j) const;
     QString textBetween(qint64 from, qint64 to) const;
     std::optional<QString> fileFor(const QString &path);
-    bool insert(int p, const QString &directive, const QString &content);
+    const Tags &tagsFor(const QString &path, const QString &content);
+    bool insert(int p, const QString &directive, const QString &path, const QString &content);
     std::vector<int> copiesBefore(const QString &directive);
-    void replaceCopies(const std::vector<int> &taken, int length, const QString &content);
+    void replaceCopies(
+        const std::vector<int> &taken, int length, const QString &content, const Tags &contentTags);
     void moveProtected(const std::vector<int> &taken, int length, int delta);
     QString joined() const;
 
     QString m_left; // the text up to the last "#insert" not yet taken
     QString m_tail; // what follows it, reversed
+    Tags *m_tags; // the caller's, written at the end; null when not tracked
+    OriginTable *m_origins;
+    Tags m_leftTags;
+    Tags m_tailTags;
+    QHash<QString, Tags> m_fileTags;
     // The first line of the tail: its length up to the line feed (or the end), and where its
     // last non-blank character stands (-1: none). A long line of directives reads it at once.
     int m_tailLineLength = 0;
@@ -83,11 +94,16 @@ private:
     QHash<QString, int> m_perPath;
 };
 
-InclusionExpander::InclusionExpander(const QString &text, const FileReader &reader, Budget &budget)
+InclusionExpander::InclusionExpander(
+    const QString &text, const FileReader &reader, Budget &budget, Tags *tags, OriginTable *origins)
     : m_left(text)
+    , m_tags(origins ? tags : nullptr)
+    , m_origins(m_tags ? origins : nullptr)
     , m_reader(reader)
     , m_budget(budget)
 {
+    if (m_tags)
+        m_leftTags = *m_tags;
     rescan();
 }
 
@@ -179,6 +195,10 @@ void InclusionExpander::toTail(int from)
     QChar *dst = m_tail.data() + old;
     for (int i = 0; i < n; ++i)
         dst[i] = *--src;
+    if (m_tags) {
+        m_tailTags.insert(m_tailTags.end(), m_leftTags.rbegin(), m_leftTags.rbegin() + n);
+        m_leftTags.resize(size_t(from));
+    }
     m_left.truncate(from);
     m_hash.truncate(from);
     while (!m_protected.empty() && m_protected.back().first >= from)
@@ -193,6 +213,10 @@ void InclusionExpander::takeFromTail(qint64 upTo)
     for (int i = 0; i < n; ++i)
         front[i] = m_tail.at(m_tail.size() - 1 - i);
     m_tail.chop(n);
+    if (m_tags) {
+        m_leftTags.insert(m_leftTags.end(), m_tailTags.rbegin(), m_tailTags.rbegin() + n);
+        m_tailTags.resize(m_tailTags.size() - size_t(n));
+    }
     m_hash.append(front.constData(), n);
     m_left.append(front);
     if (n <= m_tailLineLength) {
@@ -236,9 +260,11 @@ bool InclusionExpander::takeRound(int p)
     const bool tooLong = end - j > maxInsertPathChars;
     std::optional<QString> content;
     QString directive;
+    QString path;
     if (!tooLong) {
         directive = textBetween(p, end);
-        content = fileFor(QDir::toNativeSeparators(textBetween(j, end)));
+        path = QDir::toNativeSeparators(textBetween(j, end));
+        content = fileFor(path);
     }
     if (!content) {
         // Missing file, or an inclusion cycle that has gone too far: the directive stays
@@ -248,7 +274,7 @@ bool InclusionExpander::takeRound(int p)
         toTail(p);
         return true;
     }
-    return insert(p, directive, *content);
+    return insert(p, directive, path, *content);
 }
 
 // One past the last non-blank character of the path that starts at j.
@@ -299,6 +325,18 @@ std::optional<QString> InclusionExpander::fileFor(const QString &path)
     return *cached;
 }
 
+// The tags of a file's text, made when it is first inserted (empty when not tracked).
+const Tags &InclusionExpander::tagsFor(const QString &path, const QString &content)
+{
+    static const Tags untracked;
+    if (!m_origins)
+        return untracked;
+    auto it = m_fileTags.find(path);
+    if (it == m_fileTags.end())
+        it = m_fileTags.insert(path, m_origins->addSource(path, content));
+    return *it;
+}
+
 // Every occurrence of the directive starts at an "#insert"; the toolkit's replace() takes them
 // from the left without overlap. These are the ones before the directive at the frontier.
 std::vector<int> InclusionExpander::copiesBefore(const QString &directive)
@@ -318,7 +356,8 @@ std::vector<int> InclusionExpander::copiesBefore(const QString &directive)
 
 // Replaces the directive at p, and its copies, by the file's text. false when a budget ran
 // out: the text stays as it is, and the directives left stay in it, as missing ones do.
-bool InclusionExpander::insert(int p, const QString &directive, const QString &content)
+bool InclusionExpander::insert(
+    int p, const QString &directive, const QString &path, const QString &content)
 {
     const int length = directive.size();
     const qint64 end = qint64(p) + length;
@@ -332,6 +371,7 @@ bool InclusionExpander::insert(int p, const QString &directive, const QString &c
         return false;
     }
     m_budget.insertions += uses;
+    const Tags &contentTags = tagsFor(path, content);
 
     if (end > m_left.size())
         takeFromTail(end);
@@ -340,6 +380,10 @@ bool InclusionExpander::insert(int p, const QString &directive, const QString &c
         m_left.truncate(p);
         m_hash.truncate(p);
         m_left.append(content);
+        if (m_tags) {
+            m_leftTags.resize(size_t(p));
+            appendTags(m_leftTags, contentTags, 0, content.size());
+        }
         m_hash.append(content.constData(), content.size());
         // An "#insert" may also form across the start of the inserted text.
         findInserts(std::max(0, p - 6));
@@ -348,21 +392,27 @@ bool InclusionExpander::insert(int p, const QString &directive, const QString &c
     // Other copies too (or one that overlaps this one): rebuild from the first copy on.
     if (frontierTaken)
         taken.push_back(p);
-    replaceCopies(taken, length, content);
+    replaceCopies(taken, length, content, contentTags);
     return true;
 }
 
 void InclusionExpander::replaceCopies(
-    const std::vector<int> &taken, int length, const QString &content)
+    const std::vector<int> &taken, int length, const QString &content, const Tags &contentTags)
 {
     QString out = m_left.left(taken.front());
+    Tags outTags;
+    appendTags(outTags, m_leftTags, 0, taken.front());
     int copied = taken.front();
     for (int q : taken) {
         out.append(m_left.midRef(copied, q - copied));
+        appendTags(outTags, m_leftTags, copied, q - copied);
         out.append(content);
+        appendTags(outTags, contentTags, 0, content.size());
         copied = q + length;
     }
     out.append(m_left.midRef(copied));
+    appendTags(outTags, m_leftTags, copied, m_left.size() - copied);
+    m_leftTags.swap(outTags);
     moveProtected(taken, length, content.size() - length);
     const int from = std::max(0, taken.front() - 6);
     m_left = out;
@@ -396,6 +446,10 @@ QString InclusionExpander::joined() const
     text.reserve(m_left.size() + m_tail.size());
     for (int i = m_tail.size() - 1; i >= 0; --i)
         text.append(m_tail.at(i));
+    if (m_tags) {
+        *m_tags = m_leftTags;
+        m_tags->insert(m_tags->end(), m_tailTags.rbegin(), m_tailTags.rend());
+    }
     return text;
 }
 
@@ -403,41 +457,15 @@ QString InclusionExpander::joined() const
 
 namespace detail {
 
-QString expandInclusions(const QString &text, const FileReader &reader, Budget &budget)
+QString expandInclusions(
+    const QString &text, const FileReader &reader, Budget &budget, Tags *tags, OriginTable *origins)
 {
     if (!text.contains(QLatin1String("#insert")))
         return text;
-    return InclusionExpander(text, reader, budget).run();
+    return InclusionExpander(text, reader, budget, tags, origins).run();
 }
 
 } // namespace detail
-
-std::optional<QString> readInsertFile(const QString &path)
-{
-    QFile file(path);
-    if (path.isEmpty() || !file.exists())
-        return std::nullopt;
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    // Read in pieces up to the first zero byte, so a file of any size is handled without
-    // reserving its whole size at once.
-    QByteArray bytes;
-    char chunk[65536];
-    for (;;) {
-        const qint64 n = file.read(chunk, sizeof chunk);
-        if (n <= 0)
-            break;
-        const void *zero = memchr(chunk, 0, size_t(n));
-        if (zero) {
-            bytes.append(chunk, int(static_cast<const char *>(zero) - chunk));
-            break;
-        }
-        bytes.append(chunk, int(n));
-        if (bytes.size() > maxPreparedChars)
-            break;
-    }
-    return QString::fromLocal8Bit(bytes);
-}
 
 QString expandInclusions(QString text, const FileReader &reader)
 {

@@ -6,10 +6,11 @@
 // The units of the macro step and their indexes: which units hold a name or a directive line.
 namespace preparation::detail {
 
-MacroExpander::MacroExpander(const QString &text, Budget &budget)
-    : m_budget(budget)
+MacroExpander::MacroExpander(const QString &text, Budget &budget, Tags *tags)
+    : m_tags(tags)
+    , m_budget(budget)
 {
-    build(text);
+    build(text, tags ? *tags : Tags());
 }
 
 quint64 directiveKey(const QChar *p, int available)
@@ -19,9 +20,10 @@ quint64 directiveKey(const QChar *p, int available)
     return hashText(p, n) * 31 + quint64(n);
 }
 
-void MacroExpander::build(const QString &text)
+void MacroExpander::build(const QString &text, const Tags &tags)
 {
     m_units.clear();
+    m_unitTags.clear();
     for (auto &map : m_postings)
         map.clear();
     m_directives.clear();
@@ -31,6 +33,8 @@ void MacroExpander::build(const QString &text)
         const int end = nl < 0 ? text.size() : nl + 1;
         Unit u;
         u.text = text.mid(start, end - start);
+        if (m_tags)
+            m_unitTags.emplace_back(tags.begin() + start, tags.begin() + end);
         u.prev = int(m_units.size()) - 1;
         m_units.push_back(u);
         start = end;
@@ -61,6 +65,8 @@ void MacroExpander::kill(int u)
         m_head = x.next;
     x.alive = false;
     x.text.clear();
+    if (m_tags)
+        Tags().swap(m_unitTags[size_t(u)]);
 }
 
 // Adds the windows of length len that start at first ... last of the unit's text.
@@ -188,12 +194,26 @@ void MacroExpander::consumeFront(int chars)
     }
 }
 
-QString MacroExpander::materialize() const
+MacroExpander::Piece MacroExpander::contentPiece(int u) const
+{
+    const Unit &x = m_units[size_t(u)];
+    Piece piece {content(u), {}};
+    appendTags(piece.tags, tagsOf(u), x.from, x.text.size() - x.from);
+    return piece;
+}
+
+QString MacroExpander::materialize(Tags *tags) const
 {
     QString text;
     text.reserve(int(m_size));
-    for (int u = m_head; u >= 0; u = m_units[size_t(u)].next)
-        text.append(m_units[size_t(u)].text.midRef(m_units[size_t(u)].from));
+    if (tags)
+        tags->clear();
+    for (int u = m_head; u >= 0; u = m_units[size_t(u)].next) {
+        const Unit &x = m_units[size_t(u)];
+        text.append(x.text.midRef(x.from));
+        if (tags)
+            appendTags(*tags, tagsOf(u), x.from, x.text.size() - x.from);
+    }
     return text;
 }
 

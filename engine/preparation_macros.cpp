@@ -55,16 +55,18 @@ bool directiveDecided(const QString &probe)
 // A round whose directive line spans line feeds inside it: done on the whole text.
 bool MacroExpander::fullRound(const QString &line, const QString &name, const QString &value)
 {
-    QString text = materialize();
-    text.remove(line);
+    Tags tags;
+    Tags *tracked = m_tags ? &tags : nullptr;
+    QString text = materialize(tracked);
+    removeTagged(text, tracked, line);
     const qint64 uses = text.count(name);
     const qint64 grown = text.size() + uses * (qint64(value.size()) - name.size());
     if (grown > maxPreparedChars || !m_budget.spend(grown)) {
-        build(text);
+        build(text, tags);
         return false; // a runaway macro: stop expanding rather than exhaust memory
     }
-    text.replace(name, value);
-    build(text);
+    replaceTagged(text, tracked, name, value);
+    build(text, tags);
     return true;
 }
 
@@ -73,7 +75,7 @@ bool MacroExpander::fullRound(const QString &line, const QString &name, const QS
 bool MacroExpander::round(
     const QString &line, int prefix, const QString &name, const QString &value)
 {
-    std::unordered_map<int, QString> removed = removals(line, prefix);
+    std::unordered_map<int, Piece> removed = removals(line, prefix);
     applyRemovals(removed);
     if (name == value)
         return m_size <= maxPreparedChars; // the growth test, with nothing to grow
@@ -82,17 +84,20 @@ bool MacroExpander::round(
 
 // Removal of the line, in text order as the toolkit's remove() does it: occurrences do not
 // overlap, and the first one found wins. Returns each changed unit's text after the removal.
-std::unordered_map<int, QString> MacroExpander::removals(const QString &line, int prefix)
+std::unordered_map<int, MacroExpander::Piece> MacroExpander::removals(
+    const QString &line, int prefix)
 {
     const QString core = line.mid(prefix);
     const QStringRef lead = line.leftRef(prefix);
     // The line may then also begin at the line feed that ends the unit before.
     const bool acrossUnits = prefix > 0 && line.at(prefix - 1) == QLatin1Char('\n');
-    std::unordered_map<int, QString> removed; // unit -> its text after the removal
+    std::unordered_map<int, Piece> removed; // unit -> its text after the removal
     std::unordered_map<int, bool> endTaken; // unit -> an occurrence ended at its last character
     // Every copy of the line holds its part from "#define" on within one unit.
     for (int u : unitsWithLine(core)) {
         const QString c = content(u);
+        const Tags &tags = tagsOf(u);
+        const int from = m_units[size_t(u)].from;
         int pos = 0;
         bool changed = false;
         int lastEnd = -1;
@@ -102,23 +107,27 @@ std::unordered_map<int, QString> MacroExpander::removals(const QString &line, in
             if (before.endsWith(lead)) {
                 auto it = removed.find(prev);
                 if (it == removed.end())
-                    it = removed.emplace(prev, before).first;
-                it->second.chop(prefix);
+                    it = removed.emplace(prev, contentPiece(prev)).first;
+                it->second.text.chop(prefix);
+                if (m_tags)
+                    it->second.tags.resize(it->second.tags.size() - size_t(prefix));
                 pos = core.size();
                 lastEnd = pos;
                 changed = true;
             }
         }
-        QString out;
+        Piece out;
         int copied = pos;
         for (int k = c.indexOf(line, pos); k >= 0; k = c.indexOf(line, pos)) {
-            out.append(c.midRef(copied, k - copied));
+            out.text.append(c.midRef(copied, k - copied));
+            appendTags(out.tags, tags, from + copied, k - copied);
             pos = copied = lastEnd = k + line.size();
             changed = true;
         }
         if (changed) {
-            out.append(c.midRef(copied));
-            removed[u] = out;
+            out.text.append(c.midRef(copied));
+            appendTags(out.tags, tags, from + copied, c.size() - copied);
+            removed[u] = std::move(out);
             endTaken[u] = lastEnd == c.size();
         }
     }
@@ -127,7 +136,7 @@ std::unordered_map<int, QString> MacroExpander::removals(const QString &line, in
 
 // Writes the removals into the units. A unit that lost its closing line feed runs on into the
 // next one.
-void MacroExpander::applyRemovals(std::unordered_map<int, QString> &removed)
+void MacroExpander::applyRemovals(std::unordered_map<int, Piece> &removed)
 {
     std::vector<int> order;
     order.reserve(removed.size());
@@ -137,21 +146,26 @@ void MacroExpander::applyRemovals(std::unordered_map<int, QString> &removed)
     for (int u : order) {
         if (!m_units[size_t(u)].alive)
             continue;
-        QString c = removed[u];
+        // Units after u come later in the order, so taking u's piece leaves theirs in place.
+        Piece c = std::move(removed[u]);
         m_size -= m_units[size_t(u)].text.size() - m_units[size_t(u)].from;
-        while (!c.endsWith(QLatin1Char('\n')) && m_units[size_t(u)].next >= 0) {
+        while (!c.text.endsWith(QLatin1Char('\n')) && m_units[size_t(u)].next >= 0) {
             const int v = m_units[size_t(u)].next;
             const auto it = removed.find(v);
-            c.append(it != removed.end() ? it->second : content(v));
+            const Piece next = it != removed.end() ? it->second : contentPiece(v);
+            c.text.append(next.text);
+            appendTags(c.tags, next.tags, 0, next.text.size());
             m_size -= m_units[size_t(v)].text.size() - m_units[size_t(v)].from;
             kill(v);
         }
-        m_size += c.size();
-        m_units[size_t(u)].text = c;
+        m_size += c.text.size();
+        m_units[size_t(u)].text = c.text;
+        if (m_tags)
+            m_unitTags[size_t(u)] = std::move(c.tags);
         m_units[size_t(u)].from = 0;
-        reindex(u, 0, c.size());
+        reindex(u, 0, c.text.size());
         indexDirectives(u);
-        m_budget.spend(c.size());
+        m_budget.spend(c.text.size());
     }
 }
 
@@ -199,17 +213,25 @@ void MacroExpander::replaceInUnit(
     const qint64 delta = qint64(value.size()) - name.size();
     QString out;
     out.reserve(c.size() + int(at.size() * delta));
+    const Tags &old = tagsOf(u);
+    Tags tags;
     std::vector<int> sites;
     int copied = 0;
     for (int k : at) {
         out.append(c.mid(copied, k - copied));
+        appendTags(tags, old, x.from + copied, k - copied);
         sites.push_back(out.size());
         out.append(value);
+        if (m_tags)
+            tags.insert(tags.end(), size_t(value.size()), old[size_t(x.from + k)] | rewrittenBit);
         copied = k + name.size();
     }
     out.append(c.mid(copied));
+    appendTags(tags, old, x.from + copied, c.size() - copied);
     m_size += out.size() - c.size();
     x.text = out;
+    if (m_tags)
+        m_unitTags[size_t(u)].swap(tags);
     x.from = 0;
     for (int site : sites)
         reindex(u, site, site + value.size());
@@ -268,14 +290,14 @@ QString MacroExpander::run()
         if (!round(line, prefix, name, value))
             break;
     }
-    return materialize();
+    return materialize(m_tags);
 }
 
-QString expandMacros(QString text, Budget &budget)
+QString expandMacros(QString text, Budget &budget, Tags *tags)
 {
     if (!text.contains(QLatin1String("#define")))
         return text;
-    return MacroExpander(text, budget).run();
+    return MacroExpander(text, budget, tags).run();
 }
 
 } // namespace preparation::detail

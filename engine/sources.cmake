@@ -5,6 +5,7 @@ target_sources(quorvel_engine PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/preparation_macros.cpp ${CMAKE_CURRENT_LIST_DIR}/preparation_macros.h
     ${CMAKE_CURRENT_LIST_DIR}/preparation_macroindex.cpp
     ${CMAKE_CURRENT_LIST_DIR}/preparation_inserts.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/preparation_origins.cpp
     ${CMAKE_CURRENT_LIST_DIR}/linepatterns.cpp ${CMAKE_CURRENT_LIST_DIR}/linepatterns.h
     ${CMAKE_CURRENT_LIST_DIR}/commandcontext.cpp ${CMAKE_CURRENT_LIST_DIR}/commandcontext.h
     ${CMAKE_CURRENT_LIST_DIR}/interpreter.cpp ${CMAKE_CURRENT_LIST_DIR}/interpreter.h

@@ -1,12 +1,59 @@
 // libFuzzer target: any text must prepare and run to its end without crashing, hanging or
 // growing without bound. The first byte picks a few #insert files' contents from the input.
+// The preparation with origins must give the same lines, each with an origin inside its file.
 #include "engine/preparation.h"
 #include "scriptrun.h"
 
 #include <QCoreApplication>
+#include <QHash>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+// The lines of a source as the preparation read them: the script with its comment spellings
+// taken as what they stand for, an inserted file as it is.
+QStringList sourceLines(const QString &text, bool script)
+{
+    QString source = text;
+    if (script) {
+        source.replace(QLatin1String("#:"), QLatin1String("//"));
+        source.replace(QStringLiteral("#："), QLatin1String("//"));
+        source.replace(QLatin1String("#["), QLatin1String("/*"));
+        source.replace(QLatin1String("#]"), QLatin1String("*/"));
+    }
+    return source.split(QLatin1Char('\n'));
+}
+
+// Each origin names a line of its file, and a line that no macro wrote begins with a
+// character of that line.
+void checkOrigins(
+    const QString &text, const preparation::FileReader &reader, const QStringList &full)
+{
+    const preparation::PreparedScript prepared = preparation::prepareWithOrigins(text, reader);
+    if (prepared.lines != full || prepared.origins.size() != full.size())
+        abort();
+    QHash<QString, QStringList> sources;
+    for (int i = 0; i < full.size(); ++i) {
+        const preparation::LineOrigin &origin = prepared.origins.at(i);
+        auto lines = sources.find(origin.file);
+        if (lines == sources.end()) {
+            const std::optional<QString> source
+                = origin.file.isEmpty() ? std::optional<QString>(text) : reader(origin.file);
+            if (!source)
+                abort();
+            lines = sources.insert(origin.file, sourceLines(*source, origin.file.isEmpty()));
+        }
+        if (origin.line < 1 || origin.line > lines->size())
+            abort();
+        if (!origin.rewritten && !lines->at(origin.line - 1).contains(full.at(i).at(0)))
+            abort();
+    }
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -27,6 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     };
     QStringList list = preparation::prepareFull(text, reader);
     preparation::prepareReduced(text, reader);
+    checkOrigins(text, reader, list);
 
     // Only the interpreter's own commands run: the families touch files, processes, the
     // screen and the clock of the machine doing the fuzzing.
