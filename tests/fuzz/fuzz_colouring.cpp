@@ -53,10 +53,7 @@ void apply(editor::ScriptColouring &colouring, QString &text, const Edit &edit)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static int argc = 1;
-    static char name[] = "fuzz_colouring";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
+    fuzz::startOnce("fuzz_colouring");
 
     fuzz::Input in(data, size);
     QString text = QString::fromUtf8(in.field());

@@ -198,13 +198,8 @@ private:
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static int argc = 1;
-    static char name[] = "fuzz_commands";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    static const bool ready = (fuzz::useUtf8Locale(), true);
+    fuzz::startOnce("fuzz_commands", true);
     static Sandbox sandbox;
-    Q_UNUSED(ready);
 
     QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), int(size));
     text.remove(QLatin1Char('/'));

@@ -207,12 +207,7 @@ void bitmapBytes(fuzz::Input &in)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static int argc = 1;
-    static char name[] = "fuzz_imaging";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    static const bool ready = (fuzz::useUtf8Locale(), true);
-    Q_UNUSED(ready);
+    fuzz::startOnce("fuzz_imaging", true);
 
     fuzz::Input in(data, size);
     switch (in.byte() % 4) {

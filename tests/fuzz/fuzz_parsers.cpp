@@ -154,12 +154,7 @@ void keyName(fuzz::Input &in)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static int argc = 1;
-    static char name[] = "fuzz_parsers";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    static const bool ready = (fuzz::useUtf8Locale(), true);
-    Q_UNUSED(ready);
+    fuzz::startOnce("fuzz_parsers", true);
 
     fuzz::Input in(data, size);
     switch (in.byte() % 6) {

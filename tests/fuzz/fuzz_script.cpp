@@ -2,9 +2,9 @@
 // growing without bound. The first byte picks a few #insert files' contents from the input.
 // The preparation with origins must give the same lines, each with an origin inside its file.
 #include "engine/preparation.h"
+#include "fuzzinput.h"
 #include "scriptrun.h"
 
-#include <QCoreApplication>
 #include <QHash>
 
 #include <algorithm>
@@ -57,10 +57,7 @@ void checkOrigins(
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static int argc = 1;
-    static char name[] = "fuzz";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
+    fuzz::startOnce("fuzz");
 
     const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), int(size));
     // Inserted files are parts of the input itself, so cycles and nesting get explored.

@@ -79,6 +79,17 @@ inline void useUtf8Locale()
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
 }
 
+// The application object every target needs, made on the first input; with utf8Locale also
+// the locale codec of useUtf8Locale, for targets that convert local 8-bit text.
+inline void startOnce(const char *name, bool utf8Locale = false)
+{
+    static int argc = 1;
+    static char *argv[] = {const_cast<char *>(name), nullptr};
+    static QCoreApplication app(argc, argv);
+    static const bool ready = utf8Locale ? (useUtf8Locale(), true) : true;
+    Q_UNUSED(ready);
+}
+
 // A failed property is a finding like a crash: say what broke, then abort so libFuzzer
 // saves the input.
 [[noreturn]] inline void fail(const char *what, const QByteArray &detail = QByteArray())
