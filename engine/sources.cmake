@@ -12,6 +12,7 @@ target_sources(quorvel_engine PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/dispatchtable.cpp ${CMAKE_CURRENT_LIST_DIR}/dispatchtable.h
     ${CMAKE_CURRENT_LIST_DIR}/instructionthread.cpp ${CMAKE_CURRENT_LIST_DIR}/instructionthread.h
     ${CMAKE_CURRENT_LIST_DIR}/sleeper.h
+    ${CMAKE_CURRENT_LIST_DIR}/checker.cpp ${CMAKE_CURRENT_LIST_DIR}/checker.h
 )
 target_sources(quorvel_engine PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/commands.h
