@@ -73,6 +73,9 @@ struct PreparedScript
 // The origins travel in step with the text (four bytes a character), so the cost stays
 // linear in the text the preparation writes, within the same limits.
 PreparedScript prepareWithOrigins(const QString &text, const FileReader &reader = readInsertFile);
+// prepareReduced (the refresh) with the origins of its lines, by the same rules.
+PreparedScript prepareReducedWithOrigins(
+    const QString &text, const FileReader &reader = readInsertFile);
 
 // The single steps, exposed for tests.
 QString removeBlockComments(QString text);

@@ -86,12 +86,12 @@ bool anyRewritten(const Tags &tags, int from, int length)
 
 } // namespace detail
 
-PreparedScript prepareWithOrigins(const QString &source, const FileReader &reader)
+namespace {
+
+// Macros, inclusions and line filtering over text whose tags the table already knows.
+PreparedScript expandAndFilter(
+    QString text, detail::Tags tags, detail::OriginTable &table, const FileReader &reader)
 {
-    detail::OriginTable table;
-    detail::Tags tags = table.addSource(QString(), source);
-    QString text = detail::replaceCommentSpellings(source);
-    text = detail::removeBlockComments(text, &tags);
     detail::Budget budget;
     text = detail::expandMacros(text, budget, &tags);
     text = detail::expandInclusions(text, reader, budget, &tags, &table);
@@ -106,6 +106,24 @@ PreparedScript prepareWithOrigins(const QString &source, const FileReader &reade
         prepared.origins.append(origin);
     }
     return prepared;
+}
+
+} // namespace
+
+PreparedScript prepareWithOrigins(const QString &source, const FileReader &reader)
+{
+    detail::OriginTable table;
+    detail::Tags tags = table.addSource(QString(), source);
+    QString text = detail::replaceCommentSpellings(source);
+    text = detail::removeBlockComments(text, &tags);
+    return expandAndFilter(text, std::move(tags), table, reader);
+}
+
+PreparedScript prepareReducedWithOrigins(const QString &source, const FileReader &reader)
+{
+    detail::OriginTable table;
+    detail::Tags tags = table.addSource(QString(), source);
+    return expandAndFilter(source, std::move(tags), table, reader);
 }
 
 } // namespace preparation
