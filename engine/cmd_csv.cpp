@@ -69,6 +69,28 @@ LineOutcome cmdSaveCsv(CommandContext &ctx, const ScriptLine &line)
     return LineOutcome::Continue;
 }
 
+void checkSaveCsv(LineCheck &check, const ScriptLine &line)
+{
+    const QString &arg = line.argument;
+    int n = 0;
+    if (arg.endsWith(QStringLiteral("[复制]")))
+        return;
+    if (!linepatterns::stringSource(arg, &n))
+        check.warning(QStringLiteral("存csv须以[复制]或[串n]结尾，此行不记录"));
+    else if (!CommandContext::validIndex(n))
+        check.error(indexRangeMessage());
+}
+
+void checkLookupCsv(LineCheck &check, const ScriptLine &line)
+{
+    const QRegularExpressionMatch m = lookupPattern().match(line.argument);
+    if (!m.hasMatch())
+        check.warning(QStringLiteral("查csv格式应为 关键字[路径.csv](复制) 或 (串n)，结果为空"));
+    else if (!check.fileExists(QDir::toNativeSeparators(m.captured(2))))
+        check.warning(QStringLiteral("CSV文件不存在，运行到此行时结束"));
+    check.target(line.argument);
+}
+
 LineOutcome cmdLookupCsv(CommandContext &ctx, const ScriptLine &line)
 {
     QString value;

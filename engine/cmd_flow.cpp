@@ -27,7 +27,46 @@ void jumpToLine(CommandContext &ctx, int n)
     jumpToIndex(ctx, qint64(n) - 1);
 }
 
+// A jump target outside the list ends the pass: say so where it can be told before the run.
+void checkTarget(LineCheck &check, qint64 target)
+{
+    if (target < 0 || target >= check.listSize())
+        check.warning(QStringLiteral("跳转目标超出脚本(共") + QString::number(check.listSize())
+            + QStringLiteral("行)，运行到此处结束本轮"));
+}
+
 } // namespace
+
+void checkSourceOnly(LineCheck &check, const ScriptLine &line)
+{
+    check.argumentKnown(line.argument, true);
+}
+
+void checkLineJump(LineCheck &check, const ScriptLine &line)
+{
+    const int n = toNumber(line.argument);
+    if (n != 0)
+        checkTarget(check, qint64(n) - 1);
+}
+
+void checkJumpForward(LineCheck &check, const ScriptLine &line)
+{
+    const qint64 target = qint64(check.index()) + toNumber(line.argument);
+    if (target != -1)
+        checkTarget(check, target);
+}
+
+void checkJumpBack(LineCheck &check, const ScriptLine &line)
+{
+    const qint64 target = qint64(check.index()) - toNumber(line.argument);
+    if (target != -1)
+        checkTarget(check, target);
+}
+
+void checkClipboardCondition(LineCheck &check, const ScriptLine &line)
+{
+    check.argumentKnown(line.argument, false);
+}
 
 LineOutcome cmdRepeat(CommandContext &ctx, const ScriptLine &line)
 {

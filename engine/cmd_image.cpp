@@ -104,20 +104,22 @@ struct Recognition
     int threshold = 0, tolerance = 0, misses = 0;
 };
 
-// Reads the target form. false after reporting a region that matches no form or a bitmap
-// path that names no file.
-bool parseRecognition(
-    CommandContext &ctx, const ScriptLine &line, const QString &arg, Recognition &r)
+// How a 识别 argument reads.
+enum class RecognitionForm {
+    BadRegion, // a region that matches no form
+    Bitmap, // an absolute .bmp path, with optional search numbers and target
+    Plain, // anything else: the whole target is the path
+};
+
+RecognitionForm parseRecognition(const QString &arg, const QPoint &cursor, Recognition &r)
 {
     const QStringList parts = arg.split(kArrow, Qt::KeepEmptyParts);
     r.hasRegion = parts.size() == 2;
     r.target = QDir::toNativeSeparators(r.hasRegion ? parts.at(1) : arg).trimmed();
     if (r.hasRegion) {
-        r.region = parseSearchRegion(parts.at(0), ctx.platform().cursorPosition());
-        if (!r.region.matched()) {
-            ctx.showLineError(line.text);
-            return false;
-        }
+        r.region = parseSearchRegion(parts.at(0), cursor);
+        if (!r.region.matched())
+            return RecognitionForm::BadRegion;
     }
     // Without a match the whole target is the path; a bitmap that does not load is the
     // empty template, which fits at once.
@@ -127,18 +129,14 @@ bool parseRecognition(
                               "\\s*(?:[\\(（]((复制)|(串\\d+))[\\)）])?"),
             r.target);
     if (!m.hasMatch())
-        return true;
+        return RecognitionForm::Plain;
     r.path = m.captured(1);
     if (m.capturedLength(2) > 0) {
         r.threshold = number(m, 2);
         r.tolerance = number(m, 3);
         r.misses = number(m, 4);
     }
-    if (!QFileInfo(r.path).isFile()) {
-        ctx.showLineError(line.text + kMissingPicture);
-        return false;
-    }
-    return true;
+    return RecognitionForm::Bitmap;
 }
 
 SearchResult search(CommandContext &ctx, const Recognition &r)
@@ -161,8 +159,15 @@ LineOutcome cmdRecognise(CommandContext &ctx, const ScriptLine &line)
     if (!ctx.resolveSource(line, arg, true))
         return LineOutcome::EndRun;
     Recognition r;
-    if (!parseRecognition(ctx, line, arg, r))
+    const RecognitionForm form = parseRecognition(arg, ctx.platform().cursorPosition(), r);
+    if (form == RecognitionForm::BadRegion) {
+        ctx.showLineError(line.text);
         return LineOutcome::EndRun;
+    }
+    if (form == RecognitionForm::Bitmap && !QFileInfo(r.path).isFile()) {
+        ctx.showLineError(line.text + kMissingPicture);
+        return LineOutcome::EndRun;
+    }
 
     const SearchResult result = search(ctx, r);
     switch (result.outcome) {
@@ -191,6 +196,27 @@ LineOutcome cmdRecognise(CommandContext &ctx, const ScriptLine &line)
     return LineOutcome::Continue;
 }
 
+void checkRecognise(LineCheck &check, const ScriptLine &line)
+{
+    if (!check.argumentKnown(line.argument, true))
+        return;
+    Recognition r;
+    switch (parseRecognition(line.argument, QPoint(), r)) {
+    case RecognitionForm::BadRegion:
+        check.error(QStringLiteral("识别区域格式有误(应为 x1,y1-x2,y2、x,y-宽*高、x,y、mxy 等)"));
+        return;
+    case RecognitionForm::Bitmap:
+        if (!check.fileExists(r.path))
+            check.warning(kMissingPicture.trimmed());
+        break;
+    case RecognitionForm::Plain:
+        if (!check.fileExists(r.path))
+            check.warning(QStringLiteral("图片不存在，总是视为找到"));
+        break;
+    }
+    check.target(r.target, false); // delivered only when the bitmap is found
+}
+
 namespace {
 
 // Beyond this a "region" is no screen region any more; its copy would only exhaust memory.
@@ -209,41 +235,88 @@ const char *const kGetCharImages = "[\\(（][Gg]et[Cc]har[Ii]mages[\\)）]";
 
 } // namespace
 
+namespace {
+
+// The forms of a 截图 target, tried in this order.
+enum class CaptureForm {
+    Glyphs, // (GetCharImages)[n][name], [a,n][name] or [a,b,n][name]: cut the glyphs apart
+    Recognise, // folder[w,h] (target) path: recognise the text
+    CutBorder, // path.bmp(CutBorder)
+    Save, // anything else is the file to save
+};
+
+// The region text and the target of a 截图 argument.
+struct CaptureArgument
+{
+    QString region;
+    QString target;
+};
+
+CaptureArgument captureArgument(const QString &arg)
+{
+    const QStringList parts = arg.split(kArrow, Qt::KeepEmptyParts);
+    if (parts.size() != 2)
+        return {arg, QStringLiteral("image.bmp")};
+    return {parts.at(0), QDir::toNativeSeparators(parts.at(1)).trimmed()};
+}
+
+// For Glyphs, glyphNumbers tells how many numbers the brackets held (1 to 3).
+CaptureForm captureForm(const QString &target, QRegularExpressionMatch *m, int *glyphNumbers)
+{
+    const QString cut = QString::fromUtf8(kGetCharImages);
+    static const char *const glyphs[] = {"\\[(\\d+)\\]\\[(.+)\\]", "\\[(\\d+),(\\d+)\\]\\[(.+)\\]",
+        "\\[(\\d+),(\\d+),(\\d+)\\]\\[(.+)\\]"};
+    for (int k = 0; k < 3; ++k) {
+        if ((*m = matchWhole(cut + QLatin1String(glyphs[k]), target)).hasMatch()) {
+            *glyphNumbers = k + 1;
+            return CaptureForm::Glyphs;
+        }
+    }
+    if ((*m = matchWhole(withPath("(.*)\\[(\\d+)\\,(\\d+)\\]\\s*([\\(（]((复制)|(串\\d+))[\\)）])?"
+                                  "\\s*(%P.+)?"),
+             target))
+            .hasMatch())
+        return CaptureForm::Recognise;
+    if ((*m = matchWhole(withPath("(%P.+\\.bmp)([\\(（][Cc]ut[Bb]order[\\)）])"), target))
+            .hasMatch())
+        return CaptureForm::CutBorder;
+    return CaptureForm::Save;
+}
+
+// The glyph cut of a GetCharImages match with 1 to 3 numbers: (1, 0, n), (a, 0, n), (a, b, n).
+void cutGlyphs(CommandContext &ctx, const QImage &picture, const QRegularExpressionMatch &m,
+    int numbers, int first)
+{
+    const int a = numbers >= 2 ? number(m, first) : 1;
+    const int b = numbers == 3 ? number(m, first + 1) : 0;
+    const int n = number(m, first + numbers - 1);
+    cutGlyphImages(picture, a, b, n, m.captured(first + numbers), defaultLibrary(ctx));
+}
+
+} // namespace
+
 LineOutcome cmdCapture(CommandContext &ctx, const ScriptLine &line)
 {
     QString arg = line.argument;
     if (!ctx.resolveSource(line, arg, true))
         return LineOutcome::EndRun;
 
-    const QStringList parts = arg.split(kArrow, Qt::KeepEmptyParts);
-    const bool hasTarget = parts.size() == 2;
-    const QString regionText = hasTarget ? parts.at(0) : arg;
-    const QString target
-        = hasTarget ? QDir::toNativeSeparators(parts.at(1)).trimmed() : QStringLiteral("image.bmp");
-    const SearchRegion region = parseSearchRegion(regionText, ctx.platform().cursorPosition());
+    const CaptureArgument parts = captureArgument(arg);
+    const QString &target = parts.target;
+    const SearchRegion region = parseSearchRegion(parts.region, ctx.platform().cursorPosition());
     if (!region.hasExtent()) {
         ctx.showLineError(line.text);
         return LineOutcome::EndRun;
     }
     QImage picture = copyRegion(ctx.platform().captureScreen(), region);
 
-    const QString cut = QString::fromUtf8(kGetCharImages);
     QRegularExpressionMatch m;
-    if ((m = matchWhole(cut + QStringLiteral("\\[(\\d+)\\]\\[(.+)\\]"), target)).hasMatch()) {
-        cutGlyphImages(picture, 1, 0, number(m, 1), m.captured(2), defaultLibrary(ctx));
-    } else if ((m = matchWhole(cut + QStringLiteral("\\[(\\d+),(\\d+)\\]\\[(.+)\\]"), target))
-                   .hasMatch()) {
-        cutGlyphImages(picture, number(m, 1), 0, number(m, 2), m.captured(3), defaultLibrary(ctx));
-    } else if ((m = matchWhole(
-                    cut + QStringLiteral("\\[(\\d+),(\\d+),(\\d+)\\]\\[(.+)\\]"), target))
-                   .hasMatch()) {
-        cutGlyphImages(
-            picture, number(m, 1), number(m, 2), number(m, 3), m.captured(4), defaultLibrary(ctx));
-    } else if ((m = matchWhole(
-                    withPath("(.*)\\[(\\d+)\\,(\\d+)\\]\\s*([\\(（]((复制)|(串\\d+))[\\)）])?"
-                             "\\s*(%P.+)?"),
-                    target))
-                   .hasMatch()) {
+    int glyphNumbers = 0;
+    switch (captureForm(target, &m, &glyphNumbers)) {
+    case CaptureForm::Glyphs:
+        cutGlyphs(ctx, picture, m, glyphNumbers, 1);
+        break;
+    case CaptureForm::Recognise: {
         QString folder = nativePath(m.captured(1));
         if (folder.isEmpty())
             folder = defaultLibrary(ctx);
@@ -253,15 +326,82 @@ LineOutcome cmdCapture(CommandContext &ctx, const ScriptLine &line)
         if (m.capturedLength(8) > 0) // a labelled sample for building libraries
             picture.save(
                 QDir(nativePath(m.captured(8))).filePath(text + QStringLiteral(".bmp")), "BMP");
-    } else if ((m = matchWhole(withPath("(%P.+\\.bmp)([\\(（][Cc]ut[Bb]order[\\)）])"), target))
-                   .hasMatch()) {
+        break;
+    }
+    case CaptureForm::CutBorder:
         cutBorder(picture);
         picture.save(nativePath(m.captured(1)), "BMP");
-    } else {
+        break;
+    case CaptureForm::Save:
         picture.save(target.isEmpty() ? QStringLiteral("image.bmp") : target, "BMP");
+        break;
     }
     return LineOutcome::Continue;
 }
+
+void checkCapture(LineCheck &check, const ScriptLine &line)
+{
+    if (!check.argumentKnown(line.argument, true))
+        return;
+    const CaptureArgument parts = captureArgument(line.argument);
+    if (!parseSearchRegion(parts.region, QPoint()).hasExtent()) {
+        check.error(QStringLiteral("截图区域格式有误(应为 x1,y1-x2,y2、x,y-宽*高、mxy-x2,y2 或 mxy-宽*高)"));
+        return;
+    }
+    QRegularExpressionMatch m;
+    int glyphNumbers = 0;
+    if (captureForm(parts.target, &m, &glyphNumbers) == CaptureForm::Recognise
+        && m.capturedLength(4) > 0)
+        check.target(QLatin1Char('(') + m.captured(5) + QLatin1Char(')'));
+}
+
+namespace {
+
+// The forms of a 图片 argument, tried in this order; each names the bitmap in its first group.
+enum class PictureForm {
+    CutBorder, // path.bmp (CutBorder)
+    ReduceLight, // path.bmp (ReduceLightColour)[n]
+    Glyphs, // path.bmp (GetCharImages)[n][name], [a,n][name] or [a,b,n][name]
+    Recognise, // path.bmp [w,h] folder (target)
+    None, // no form: nothing is done, and "image.bmp" must exist
+};
+
+PictureForm pictureForm(const QString &arg, QRegularExpressionMatch *m, int *glyphNumbers)
+{
+    const QString file = QStringLiteral("(%P.+\\.bmp)\\s*");
+    const QString cut = file + QString::fromUtf8(kGetCharImages) + QStringLiteral("\\s*");
+    if ((*m = matchWhole(withPath(file + QStringLiteral("[\\(（][Cc]ut[Bb]order[\\)）]")), arg))
+            .hasMatch())
+        return PictureForm::CutBorder;
+    if ((*m = matchWhole(withPath(file
+                                  + QStringLiteral(
+                                      "[\\(（][Rr]educe[Ll]ight[Cc]olour[\\)）]\\s*\\[(\\d+)\\]")),
+             arg))
+            .hasMatch())
+        return PictureForm::ReduceLight;
+    static const char *const glyphs[] = {"\\[(\\d+)\\]\\[(.+)\\]", "\\[(\\d+),(\\d+)\\]\\[(.+)\\]",
+        "\\[(\\d+),(\\d+),(\\d+)\\]\\[(.+)\\]"};
+    for (int k = 0; k < 3; ++k) {
+        if ((*m = matchWhole(withPath(cut + QLatin1String(glyphs[k])), arg)).hasMatch()) {
+            *glyphNumbers = k + 1;
+            return PictureForm::Glyphs;
+        }
+    }
+    if ((*m = matchWhole(
+             withPath(file
+                 + QStringLiteral("\\[(\\d+)\\,(\\d+)\\]\\s*(%P.+)?[\\(（]((复制)|(串\\d+))[\\)）]")),
+             arg))
+            .hasMatch())
+        return PictureForm::Recognise;
+    return PictureForm::None;
+}
+
+QString picturePath(PictureForm form, const QRegularExpressionMatch &m)
+{
+    return form == PictureForm::None ? QStringLiteral("image.bmp") : nativePath(m.captured(1));
+}
+
+} // namespace
 
 LineOutcome cmdPicture(CommandContext &ctx, const ScriptLine &line)
 {
@@ -269,51 +409,37 @@ LineOutcome cmdPicture(CommandContext &ctx, const ScriptLine &line)
     if (!ctx.resolveSource(line, arg, true))
         return LineOutcome::EndRun;
 
-    const QString file = QStringLiteral("(%P.+\\.bmp)\\s*");
-    const QString cut = file + QString::fromUtf8(kGetCharImages) + QStringLiteral("\\s*");
-    QString path = QStringLiteral("image.bmp");
     QRegularExpressionMatch m;
-    auto load = [&] {
-        path = nativePath(m.captured(1));
-        return QImage(path);
-    };
-    if ((m = matchWhole(withPath(file + QStringLiteral("[\\(（][Cc]ut[Bb]order[\\)）]")), arg))
-            .hasMatch()) {
-        QImage image = load();
+    int glyphNumbers = 0;
+    const PictureForm form = pictureForm(arg, &m, &glyphNumbers);
+    const QString path = picturePath(form, m);
+    switch (form) {
+    case PictureForm::CutBorder: {
+        QImage image(path);
         cutBorder(image);
         image.save(path, "BMP");
-    } else if ((m = matchWhole(withPath(file
-                                   + QStringLiteral(
-                                       "[\\(（][Rr]educe[Ll]ight[Cc]olour[\\)）]\\s*\\[(\\d+)\\]")),
-                    arg))
-                   .hasMatch()) {
-        QImage image = load();
+        break;
+    }
+    case PictureForm::ReduceLight: {
+        QImage image(path);
         reduceLightColour(image, number(m, 2));
         image.save(path, "BMP");
-    } else if ((m = matchWhole(withPath(cut + QStringLiteral("\\[(\\d+)\\]\\[(.+)\\]")), arg))
-                   .hasMatch()) {
-        cutGlyphImages(load(), 1, 0, number(m, 2), m.captured(3), defaultLibrary(ctx));
-    } else if ((m = matchWhole(
-                    withPath(cut + QStringLiteral("\\[(\\d+),(\\d+)\\]\\[(.+)\\]")), arg))
-                   .hasMatch()) {
-        cutGlyphImages(load(), number(m, 2), 0, number(m, 3), m.captured(4), defaultLibrary(ctx));
-    } else if ((m = matchWhole(
-                    withPath(cut + QStringLiteral("\\[(\\d+),(\\d+),(\\d+)\\]\\[(.+)\\]")), arg))
-                   .hasMatch()) {
-        cutGlyphImages(
-            load(), number(m, 2), number(m, 3), number(m, 4), m.captured(5), defaultLibrary(ctx));
-    } else if ((m = matchWhole(
-                    withPath(file
-                        + QStringLiteral(
-                            "\\[(\\d+)\\,(\\d+)\\]\\s*(%P.+)?[\\(（]((复制)|(串\\d+))[\\)）]")),
-                    arg))
-                   .hasMatch()) {
+        break;
+    }
+    case PictureForm::Glyphs:
+        cutGlyphs(ctx, QImage(path), m, glyphNumbers, 2);
+        break;
+    case PictureForm::Recognise: {
         QString folder = nativePath(m.captured(4));
         if (folder.isEmpty())
             folder = defaultLibrary(ctx);
-        const QString text = recogniseText(load(), folder, number(m, 2), number(m, 3));
+        const QString text = recogniseText(QImage(path), folder, number(m, 2), number(m, 3));
         if (!deliverText(ctx, line, m.captured(5), text))
             return LineOutcome::EndRun;
+        break;
+    }
+    case PictureForm::None:
+        break;
     }
     // The file is looked for only after the work, which a missing file turned into work on
     // an empty image.
@@ -322,4 +448,19 @@ LineOutcome cmdPicture(CommandContext &ctx, const ScriptLine &line)
         return LineOutcome::EndRun;
     }
     return LineOutcome::Continue;
+}
+
+void checkPicture(LineCheck &check, const ScriptLine &line)
+{
+    if (!check.argumentKnown(line.argument, true))
+        return;
+    QRegularExpressionMatch m;
+    int glyphNumbers = 0;
+    const PictureForm form = pictureForm(line.argument, &m, &glyphNumbers);
+    if (form == PictureForm::Recognise)
+        check.target(QLatin1Char('(') + m.captured(5) + QLatin1Char(')'));
+    if (form == PictureForm::None)
+        check.warning(QStringLiteral("图片参数无法识别，此行不做任何事"));
+    else if (!check.fileExists(picturePath(form, m)))
+        check.warning(kMissingPicture.trimmed());
 }

@@ -57,28 +57,40 @@ void keyPause(CommandContext &ctx, int ms)
 }
 
 // The pointer moves of 鼠标: "x,y", a relative "dx*dy" and a fixed point "x,y(dx*dy)", where
-// ">>>" after an offset multiplies it by the pass number. false when the argument is none.
-bool movePointer(CommandContext &ctx, const QString &arg, const QPoint &here)
+// ">>>" after an offset multiplies it by the pass number.
+enum class PointerForm { None, Absolute, Relative, FixedPoint };
+
+PointerForm pointerForm(const QString &arg, QRegularExpressionMatch *m)
 {
     static const QRegularExpression absolute = wholeMatch("(\\d+),(\\d+)");
     static const QRegularExpression relative = wholeMatch("([-+]?\\d+)(>>>)?\\*([-+]?\\d+)(>>>)?");
     static const QRegularExpression fixedPoint
         = wholeMatch("(\\d+),(\\d+)[(（]([-+]?\\d+)(>>>)?\\*([-+]?\\d+)(>>>)?[)）]");
+    if ((*m = absolute.match(arg)).hasMatch())
+        return PointerForm::Absolute;
+    if ((*m = relative.match(arg)).hasMatch())
+        return PointerForm::Relative;
+    if ((*m = fixedPoint.match(arg)).hasMatch())
+        return PointerForm::FixedPoint;
+    return PointerForm::None;
+}
 
+// false when the argument is no pointer move.
+bool movePointer(CommandContext &ctx, const QString &arg, const QPoint &here)
+{
+    QRegularExpressionMatch m;
+    const PointerForm form = pointerForm(arg, &m);
     Platform &platform = ctx.platform();
-    QRegularExpressionMatch m = absolute.match(arg);
-    if (m.hasMatch()) {
+    if (form == PointerForm::None)
+        return false;
+    if (form == PointerForm::Absolute) {
         platform.setCursorPosition(QPoint(toNumber(m.captured(1)), toNumber(m.captured(2))));
         return true;
     }
     const int pass = ctx.passNumber();
     QPoint base = here;
     int offset = 1; // the group of the first offset
-    m = relative.match(arg);
-    if (!m.hasMatch()) {
-        m = fixedPoint.match(arg);
-        if (!m.hasMatch())
-            return false;
+    if (form == PointerForm::FixedPoint) {
         base = QPoint(toNumber(m.captured(1)), toNumber(m.captured(2)));
         offset = 3;
     }
@@ -89,30 +101,60 @@ bool movePointer(CommandContext &ctx, const QString &arg, const QPoint &here)
     return true;
 }
 
-// The button forms of 鼠标; false when the argument is none of them.
+// The button forms of 鼠标, in the order of the events each one sends.
+enum class ButtonForm { None, DoubleClick, Click, Down, Up, RightClick };
+
+ButtonForm buttonForm(const QString &arg)
+{
+    static const QVector<QPair<QString, ButtonForm>> forms = {
+        {QStringLiteral("左键双击"), ButtonForm::DoubleClick},
+        {QStringLiteral("左键单击"), ButtonForm::Click},
+        {QStringLiteral("左键按下"), ButtonForm::Down},
+        {QStringLiteral("左键提起"), ButtonForm::Up},
+        {QStringLiteral("右键单击"), ButtonForm::RightClick},
+    };
+    for (const auto &form : forms) {
+        if (arg == form.first)
+            return form.second;
+    }
+    return ButtonForm::None;
+}
+
+// false when the argument is no button form.
 bool pressButtons(CommandContext &ctx, const QString &arg)
 {
     Platform &platform = ctx.platform();
-    if (arg == QStringLiteral("左键双击")) {
+    switch (buttonForm(arg)) {
+    case ButtonForm::None:
+        return false;
+    case ButtonForm::DoubleClick:
         platform.mouseButton(Platform::LeftDown);
         platform.mouseButton(Platform::LeftUp);
         ctx.pause(200);
         platform.mouseButton(Platform::LeftDown);
         platform.mouseButton(Platform::LeftUp);
-    } else if (arg == QStringLiteral("左键单击")) {
+        break;
+    case ButtonForm::Click:
         platform.mouseButton(Platform::LeftDown);
         platform.mouseButton(Platform::LeftUp);
-    } else if (arg == QStringLiteral("左键按下")) {
+        break;
+    case ButtonForm::Down:
         platform.mouseButton(Platform::LeftDown);
-    } else if (arg == QStringLiteral("左键提起")) {
+        break;
+    case ButtonForm::Up:
         platform.mouseButton(Platform::LeftUp);
-    } else if (arg == QStringLiteral("右键单击")) {
+        break;
+    case ButtonForm::RightClick:
         platform.mouseButton(Platform::RightDown);
         platform.mouseButton(Platform::RightUp);
-    } else {
-        return false;
+        break;
     }
     return true;
+}
+
+QString mouseArgument(QString arg)
+{
+    return arg.replace(QChar(0xFF0C), QLatin1Char(',')); // full-width comma
 }
 
 } // namespace
@@ -122,7 +164,7 @@ LineOutcome cmdMouse(CommandContext &ctx, const ScriptLine &line)
     QString arg = line.argument;
     if (!ctx.resolveSource(line, arg, true))
         return LineOutcome::Continue;
-    arg.replace(QChar(0xFF0C), QLatin1Char(',')); // full-width comma
+    arg = mouseArgument(arg);
 
     const QPoint here = ctx.platform().cursorPosition();
     const QString position
@@ -133,6 +175,18 @@ LineOutcome cmdMouse(CommandContext &ctx, const ScriptLine &line)
     if (!movePointer(ctx, arg, here) && !pressButtons(ctx, arg))
         ctx.showLineError(line.text);
     return LineOutcome::Continue;
+}
+
+void checkMouse(LineCheck &check, const ScriptLine &line)
+{
+    if (!check.argumentKnown(line.argument, true))
+        return;
+    const QString arg = mouseArgument(line.argument);
+    if (check.target(arg) != Target::None)
+        return;
+    QRegularExpressionMatch m;
+    if (pointerForm(arg, &m) == PointerForm::None && buttonForm(arg) == ButtonForm::None)
+        check.error(QStringLiteral("鼠标参数无法识别(应为 x,y、dx*dy、x,y(dx*dy) 或 左键单击、左键双击、左键按下、左键提起、右键单击)"));
 }
 
 namespace {
@@ -183,7 +237,7 @@ struct KeyRepeat
     int pause = kKeyPause;
 };
 
-KeyRepeat parseKeyRepeat(CommandContext &ctx, QString arg)
+KeyRepeat parseKeyRepeat(QString arg, int passNumber)
 {
     static const QRegularExpression extraPause = wholeMatch(".+[(（](.*)[)）]");
     static const QRegularExpression pauseText(
@@ -203,9 +257,25 @@ KeyRepeat parseKeyRepeat(CommandContext &ctx, QString arg)
         repeat.count = toNumber(countParts.at(1));
     } else if (countParts.size() == 1 && perPass.match(arg).hasMatch()) {
         repeat.keys.remove(QStringLiteral(">>"));
-        repeat.count = ctx.passNumber();
+        repeat.count = passNumber;
     }
     return repeat;
+}
+
+QString keyboardArgument(QString arg)
+{
+    return arg.replace(QChar(0xFF08), QLatin1Char('(')).replace(QChar(0xFF09), QLatin1Char(')'));
+}
+
+// "+" and "*" alone are keys, not a combination or a count.
+bool isPlusOrStar(const QString &arg)
+{
+    return arg == QLatin1String("+") || arg == QLatin1String("*");
+}
+
+QString unknownKeyMessage(const QString &name)
+{
+    return QStringLiteral("按键无法识别：") + name;
 }
 
 } // namespace
@@ -215,14 +285,13 @@ LineOutcome cmdKeyboard(CommandContext &ctx, const ScriptLine &line)
     QString arg = line.argument;
     if (!ctx.resolveSource(line, arg, true))
         return LineOutcome::Continue;
-    arg.replace(QChar(0xFF08), QLatin1Char('(')).replace(QChar(0xFF09), QLatin1Char(')'));
-
-    if (arg == QLatin1String("+") || arg == QLatin1String("*")) {
+    arg = keyboardArgument(arg);
+    if (isPlusOrStar(arg)) {
         tap(ctx.platform(), keynames::virtualKey(arg));
         return LineOutcome::Continue;
     }
 
-    const KeyRepeat repeat = parseKeyRepeat(ctx, arg);
+    const KeyRepeat repeat = parseKeyRepeat(arg, ctx.passNumber());
     const QStringList names = repeat.keys.split(QLatin1Char('+'), Qt::KeepEmptyParts);
     for (int i = 0; i < repeat.count; ++i) {
         // A stop request (or an error of an earlier repetition) ends the repeat here, so a
@@ -235,6 +304,28 @@ LineOutcome cmdKeyboard(CommandContext &ctx, const ScriptLine &line)
         keyPause(ctx, repeat.pause);
     }
     return LineOutcome::Continue;
+}
+
+void checkKeyboard(LineCheck &check, const ScriptLine &line)
+{
+    if (!check.argumentKnown(line.argument, true))
+        return;
+    const QString arg = keyboardArgument(line.argument);
+    if (isPlusOrStar(arg))
+        return;
+    // The pass number only matters for ">>", where it is at least 1 like the count of one pass.
+    const KeyRepeat repeat = parseKeyRepeat(arg, 1);
+    if (repeat.count < 1) {
+        check.warning(QStringLiteral("重复次数小于1，此行不按任何键"));
+        return;
+    }
+    const QStringList names = repeat.keys.split(QLatin1Char('+'), Qt::KeepEmptyParts);
+    for (const QString &name : names) {
+        if (keynames::virtualKey(names.size() <= 1 ? repeat.keys : name) < 0) {
+            check.error(unknownKeyMessage(name));
+            return;
+        }
+    }
 }
 
 namespace {
@@ -266,6 +357,12 @@ LineOutcome cmdKeyDown(CommandContext &ctx, const ScriptLine &line)
 LineOutcome cmdKeyUp(CommandContext &ctx, const ScriptLine &line)
 {
     return singleKey(ctx, line, false);
+}
+
+void checkSingleKey(LineCheck &check, const ScriptLine &line)
+{
+    if (check.argumentKnown(line.argument, true) && keynames::virtualKey(line.argument) < 0)
+        check.error(unknownKeyMessage(line.argument));
 }
 
 LineOutcome cmdPaste(CommandContext &ctx, const ScriptLine &line)

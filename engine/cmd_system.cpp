@@ -102,6 +102,20 @@ LineOutcome cmdFolder(CommandContext &ctx, const ScriptLine &line)
     return LineOutcome::Continue;
 }
 
+void checkFolder(LineCheck &check, const ScriptLine &line)
+{
+    if (!check.argumentKnown(line.argument, true))
+        return;
+    const QRegularExpressionMatch m = folderPattern().match(line.argument);
+    if (!m.hasMatch()) {
+        check.error(QStringLiteral("文件夹参数应为 创建[绝对路径] 或 打开[绝对路径]"));
+        return;
+    }
+    const QString path = QDir::toNativeSeparators(m.captured(2).trimmed());
+    if (m.captured(1) == QStringLiteral("打开") && !check.fileExists(path))
+        check.warning(QStringLiteral("文件夹不存在"));
+}
+
 LineOutcome cmdShell(CommandContext &ctx, const ScriptLine &line)
 {
     QString arg = line.argument;
@@ -135,6 +149,13 @@ LineOutcome cmdFile(CommandContext &ctx, const ScriptLine &line)
     return LineOutcome::Continue;
 }
 
+void checkFile(LineCheck &check, const ScriptLine &line)
+{
+    if (line.argument.split(QStringLiteral("=>"), Qt::KeepEmptyParts).size() != 2
+        && line.argument.split(QLatin1Char('='), Qt::KeepEmptyParts).size() != 2)
+        check.warning(QStringLiteral("文件参数应为 源=>目标(移动) 或 源=目标(复制)，此行不做任何事"));
+}
+
 LineOutcome cmdRename(CommandContext &ctx, const ScriptLine &line)
 {
     const QStringList parts = line.argument.split(QStringLiteral("=>"), Qt::KeepEmptyParts);
@@ -144,4 +165,10 @@ LineOutcome cmdRename(CommandContext &ctx, const ScriptLine &line)
     }
     moveIfFound(ctx, pathPart(parts.at(0)), pathPart(parts.at(1)));
     return LineOutcome::Continue;
+}
+
+void checkRename(LineCheck &check, const ScriptLine &line)
+{
+    if (line.argument.split(QStringLiteral("=>"), Qt::KeepEmptyParts).size() != 2)
+        check.error(QStringLiteral("改名参数应为 原路径=>新路径"));
 }

@@ -55,6 +55,20 @@ LineOutcome cmdCopy(CommandContext &ctx, const ScriptLine &line)
     return LineOutcome::Continue;
 }
 
+void checkCopy(LineCheck &check, const ScriptLine &line)
+{
+    check.argumentKnown(line.argument, false);
+}
+
+void checkVariableCommand(LineCheck &check, const ScriptLine &line)
+{
+    int n = 0;
+    if (!stringCommand(line.command, &n))
+        numberCommand(line.command, &n);
+    if (!CommandContext::validIndex(n))
+        check.error(indexRangeMessage());
+}
+
 LineOutcome cmdStringVariable(CommandContext &ctx, const ScriptLine &line)
 {
     int n = 0;

@@ -5,47 +5,68 @@
 
 using namespace linepatterns;
 
+Source CommandContext::sourceOf(const QString &arg, bool allowClipboard, int *n)
+{
+    if (numberSource(arg, n))
+        return Source::NumberVariable;
+    if (stringSource(arg, n))
+        return Source::StringVariable;
+    if (allowClipboard && arg == QStringLiteral("[复制]"))
+        return Source::Clipboard;
+    return Source::AsWritten;
+}
+
 bool CommandContext::resolveSource(const ScriptLine &line, QString &arg, bool allowClipboard)
 {
     int n = 0;
-    if (numberSource(arg, &n)) {
-        if (!validIndex(n)) {
-            showLineError(line.text);
-            return false;
-        }
-        arg = numberVariable(n);
-    } else if (stringSource(arg, &n)) {
-        if (!validIndex(n)) {
-            showLineError(line.text);
-            return false;
-        }
-        arg = stringVariable(n);
-    } else if (allowClipboard && arg == QStringLiteral("[复制]")) {
+    const Source source = sourceOf(arg, allowClipboard, &n);
+    if (source == Source::AsWritten)
+        return true;
+    if (source == Source::Clipboard) {
         arg = readClipboard();
+        return true;
     }
+    if (!validIndex(n)) {
+        showLineError(line.text);
+        return false;
+    }
+    arg = source == Source::NumberVariable ? numberVariable(n) : stringVariable(n);
     return true;
+}
+
+Target CommandContext::targetOf(const QString &targetText, int *n)
+{
+    if (numberTarget(targetText, n))
+        return Target::NumberVariable;
+    if (stringTarget(targetText, n))
+        return Target::StringVariable;
+    if (clipboardTarget(targetText))
+        return Target::Clipboard;
+    return Target::None;
 }
 
 Delivery CommandContext::deliverResult(
     const ScriptLine &line, const QString &targetText, const QString &result)
 {
     int n = 0;
-    if (numberTarget(targetText, &n)) {
-        if (!validIndex(n)) {
-            showLineError(line.text);
-            return Delivery::Failed;
-        }
-        numberVariable(n) = result;
-    } else if (stringTarget(targetText, &n)) {
-        if (!validIndex(n)) {
-            showLineError(line.text);
-            return Delivery::Failed;
-        }
-        stringVariable(n) += result;
-    } else if (clipboardTarget(targetText)) {
-        setClipboard(result);
-    } else {
+    const Target target = targetOf(targetText, &n);
+    switch (target) {
+    case Target::None:
         return Delivery::NoTarget;
+    case Target::Clipboard:
+        setClipboard(result);
+        return Delivery::Delivered;
+    case Target::NumberVariable:
+    case Target::StringVariable:
+        break;
     }
+    if (!validIndex(n)) {
+        showLineError(line.text);
+        return Delivery::Failed;
+    }
+    if (target == Target::NumberVariable)
+        numberVariable(n) = result;
+    else
+        stringVariable(n) += result;
     return Delivery::Delivered;
 }

@@ -27,6 +27,22 @@ enum class Delivery {
     Failed, // the target's variable number was out of range: the line error is reported
 };
 
+// What the source rule finds at the end of an argument.
+enum class Source {
+    AsWritten, // the argument is used as it stands
+    NumberVariable, // ends in [变n]: the variable's text replaces the argument
+    StringVariable, // ends in [串n]
+    Clipboard, // is exactly "[复制]" (where the command allows it)
+};
+
+// What the result target rule finds at the end of a text.
+enum class Target {
+    None,
+    NumberVariable, // (变n): replaces 变n
+    StringVariable, // (串n): appends to 串n
+    Clipboard, // (复制) or （复制）
+};
+
 // What a command sees of the running interpreter. Every command, of the core and of the
 // families, is a free function `LineOutcome command(CommandContext &, const ScriptLine &)`
 // listed in the dispatch table (engine/dispatchtable.h).
@@ -45,7 +61,9 @@ public:
     int passNumber() const { return passOffset() + 1; }
 
     // Source rule, in the order number source, string source, then (when allowClipboard)
-    // exactly "[复制]". false after reporting a variable number out of range.
+    // exactly "[复制]"; n is the variable number. Commands and their checks both read it here.
+    static Source sourceOf(const QString &arg, bool allowClipboard, int *n);
+    // Applies the source rule. false after reporting a variable number out of range.
     bool resolveSource(const ScriptLine &line, QString &arg, bool allowClipboard);
     // Result target rule: (变n) replaces 变n, (串n) appends to 串n, "(复制)" or "（复制）"
     // goes to the clipboard, as the end of targetText says. targetText is the text that ends
@@ -55,6 +73,7 @@ public:
     // so they pass that suffix rebuilt with plain brackets).
     Delivery deliverResult(
         const ScriptLine &line, const QString &targetText, const QString &result);
+    static Target targetOf(const QString &targetText, int *n);
 
     // Reports an error of the current line (red status line) and clears the run flag.
     virtual void showLineError(const QString &text) = 0;

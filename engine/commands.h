@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/commandcontext.h"
+#include "engine/linecheck.h"
 
 // Every command of the script language, grouped by the source file that holds it. Each one
 // receives the split line and the running interpreter's context; the dispatch table
@@ -53,3 +54,27 @@ LineOutcome cmdLookupCsv(CommandContext &ctx, const ScriptLine &line); // 查csv
 LineOutcome cmdRecognise(CommandContext &ctx, const ScriptLine &line); // 识别
 LineOutcome cmdCapture(CommandContext &ctx, const ScriptLine &line); // 截图
 LineOutcome cmdPicture(CommandContext &ctx, const ScriptLine &line); // 图片
+
+// The checks: each reads a line with its command's own parsing, without running it. Commands
+// with nothing to check have none.
+void checkSourceOnly(LineCheck &check, const ScriptLine &line); // the source rule alone
+void checkClipboardCondition(LineCheck &check, const ScriptLine &line);
+void checkLineJump(LineCheck &check, const ScriptLine &line); // 跳到, 刷新
+void checkJumpForward(LineCheck &check, const ScriptLine &line);
+void checkJumpBack(LineCheck &check, const ScriptLine &line);
+void checkCompare(LineCheck &check, const ScriptLine &line);
+void checkCopy(LineCheck &check, const ScriptLine &line);
+void checkVariableCommand(LineCheck &check, const ScriptLine &line); // 串n, 变n
+void checkMouse(LineCheck &check, const ScriptLine &line);
+void checkKeyboard(LineCheck &check, const ScriptLine &line);
+void checkSingleKey(LineCheck &check, const ScriptLine &line); // 按下, 抬起
+void checkDelay(LineCheck &check, const ScriptLine &line);
+void checkWaitForTime(LineCheck &check, const ScriptLine &line);
+void checkFolder(LineCheck &check, const ScriptLine &line);
+void checkFile(LineCheck &check, const ScriptLine &line);
+void checkRename(LineCheck &check, const ScriptLine &line);
+void checkSaveCsv(LineCheck &check, const ScriptLine &line);
+void checkLookupCsv(LineCheck &check, const ScriptLine &line);
+void checkRecognise(LineCheck &check, const ScriptLine &line);
+void checkCapture(LineCheck &check, const ScriptLine &line);
+void checkPicture(LineCheck &check, const ScriptLine &line);

@@ -5,14 +5,14 @@
 
 namespace {
 
-CommandRow row(MatchRule match, const char *keyword, Command command)
+CommandRow row(MatchRule match, const char *keyword, Command command, Check check)
 {
-    return CommandRow {match, QString::fromUtf8(keyword), command};
+    return CommandRow {match, QString::fromUtf8(keyword), command, check};
 }
 
-CommandRow word(const char *keyword, Command command)
+CommandRow word(const char *keyword, Command command, Check check)
 {
-    return row(MatchRule::Equals, keyword, command);
+    return row(MatchRule::Equals, keyword, command, check);
 }
 
 } // namespace
@@ -20,38 +20,38 @@ CommandRow word(const char *keyword, Command command)
 const QVector<CommandRow> &dispatchTable()
 {
     static const QVector<CommandRow> table = {
-        word("执行", cmdRepeat),
-        word("鼠标", cmdMouse),
-        word("键盘", cmdKeyboard),
-        word("按下", cmdKeyDown),
-        word("抬起", cmdKeyUp),
-        word("粘贴", cmdPaste),
-        word("延时", cmdDelay),
-        word("时间", cmdWaitForTime),
-        word("关机", cmdShutdown),
-        word("打开", cmdOpen),
-        word("文件夹", cmdFolder),
-        word("cmd", cmdShell),
-        word("进程", cmdProcess),
-        word("截止", cmdStop),
-        word("识别", cmdRecognise),
-        word("复制", cmdCopy),
-        word("已复制", cmdClipboardCondition),
-        word("对比", cmdCompare),
-        row(MatchRule::BeginsWith, "循环", cmdLoop),
-        row(MatchRule::StringCommand, "", cmdStringVariable),
-        row(MatchRule::NumberCommand, "", cmdNumberVariable),
-        word("存csv", cmdSaveCsv),
-        word("查csv", cmdLookupCsv),
-        word("刷新", cmdRefresh),
-        word("跳到", cmdJumpTo),
-        word("跳加", cmdJumpForward),
-        word("跳减", cmdJumpBack),
-        word("文件", cmdFile),
-        word("改名", cmdRename),
-        word("日期", cmdDate),
-        word("截图", cmdCapture),
-        word("图片", cmdPicture),
+        word("执行", cmdRepeat, checkSourceOnly),
+        word("鼠标", cmdMouse, checkMouse),
+        word("键盘", cmdKeyboard, checkKeyboard),
+        word("按下", cmdKeyDown, checkSingleKey),
+        word("抬起", cmdKeyUp, checkSingleKey),
+        word("粘贴", cmdPaste, checkSourceOnly),
+        word("延时", cmdDelay, checkDelay),
+        word("时间", cmdWaitForTime, checkWaitForTime),
+        word("关机", cmdShutdown, checkSourceOnly),
+        word("打开", cmdOpen, checkSourceOnly),
+        word("文件夹", cmdFolder, checkFolder),
+        word("cmd", cmdShell, checkSourceOnly),
+        word("进程", cmdProcess, nullptr),
+        word("截止", cmdStop, nullptr),
+        word("识别", cmdRecognise, checkRecognise),
+        word("复制", cmdCopy, checkCopy),
+        word("已复制", cmdClipboardCondition, checkClipboardCondition),
+        word("对比", cmdCompare, checkCompare),
+        row(MatchRule::BeginsWith, "循环", cmdLoop, nullptr),
+        row(MatchRule::StringCommand, "", cmdStringVariable, checkVariableCommand),
+        row(MatchRule::NumberCommand, "", cmdNumberVariable, checkVariableCommand),
+        word("存csv", cmdSaveCsv, checkSaveCsv),
+        word("查csv", cmdLookupCsv, checkLookupCsv),
+        word("刷新", cmdRefresh, checkLineJump),
+        word("跳到", cmdJumpTo, checkLineJump),
+        word("跳加", cmdJumpForward, checkJumpForward),
+        word("跳减", cmdJumpBack, checkJumpBack),
+        word("文件", cmdFile, checkFile),
+        word("改名", cmdRename, checkRename),
+        word("日期", cmdDate, nullptr),
+        word("截图", cmdCapture, checkCapture),
+        word("图片", cmdPicture, checkPicture),
     };
     return table;
 }
@@ -81,11 +81,17 @@ bool rowMatches(const CommandRow &row, const QString &commandWord)
     return matches(row, commandWord);
 }
 
-Command findCommand(const QString &commandWord)
+const CommandRow *findRow(const QString &commandWord)
 {
     for (const CommandRow &row : dispatchTable()) {
         if (matches(row, commandWord))
-            return row.command;
+            return &row;
     }
     return nullptr;
+}
+
+Command findCommand(const QString &commandWord)
+{
+    const CommandRow *row = findRow(commandWord);
+    return row ? row->command : nullptr;
 }

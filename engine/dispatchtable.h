@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/commandcontext.h"
+#include "engine/linecheck.h"
 
 #include <QString>
 #include <QVector>
@@ -21,12 +22,16 @@ struct CommandRow
     MatchRule match;
     QString keyword;
     Command command;
+    Check check; // reads a line as the command would, without running it; null: nothing to find
 };
 
 // The rows in the order they are tested; the first row whose rule matches runs.
 const QVector<CommandRow> &dispatchTable();
 
 bool rowMatches(const CommandRow &row, const QString &commandWord);
+
+// The row of a command word, or nullptr when no row matches.
+const CommandRow *findRow(const QString &commandWord);
 
 // The command for a command word, or nullptr when no row matches.
 Command findCommand(const QString &commandWord);

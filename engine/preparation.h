@@ -50,10 +50,24 @@ struct LineOrigin
     bool rewritten = false; // some character of the prepared line was written by a macro
 };
 
+// What became of a directive that did nothing, found while preparing with origins.
+struct DirectiveNote
+{
+    enum Kind {
+        MissingInsert, // an #insert whose file was not read: it stays in the text, then dropped
+        UnusedMacro, // a #define whose name the rest of the text never uses
+        MisplacedMacro, // a #define line after the directives at the start: no directive
+    };
+    Kind kind = MissingInsert;
+    LineOrigin origin;
+    QString name; // the path of the #insert, the name of the #define
+};
+
 struct PreparedScript
 {
     QStringList lines; // exactly what prepareFull gives
     QVector<LineOrigin> origins; // one per line
+    QVector<DirectiveNote> notes; // in the order of the text
 };
 
 // prepareFull together with the origin of every prepared line. Every character carries its

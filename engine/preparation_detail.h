@@ -138,4 +138,11 @@ QString expandMacros(QString text, Budget &budget, Tags *tags = nullptr);
 QString expandInclusions(const QString &text, const FileReader &reader, Budget &budget,
     Tags *tags = nullptr, OriginTable *origins = nullptr);
 
+// Notes on directives that did nothing: the #define lines of a text before its macros are
+// expanded, and the #insert lines an expanded text still holds.
+void noteMacros(const QString &text, const Tags &tags, const OriginTable &table,
+    QVector<DirectiveNote> &notes);
+void noteInserts(const QString &text, const Tags &tags, const OriginTable &table,
+    QVector<DirectiveNote> &notes);
+
 } // namespace preparation::detail

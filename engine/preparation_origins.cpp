@@ -92,11 +92,13 @@ namespace {
 PreparedScript expandAndFilter(
     QString text, detail::Tags tags, detail::OriginTable &table, const FileReader &reader)
 {
+    PreparedScript prepared;
+    detail::noteMacros(text, tags, table, prepared.notes);
     detail::Budget budget;
     text = detail::expandMacros(text, budget, &tags);
     text = detail::expandInclusions(text, reader, budget, &tags, &table);
+    detail::noteInserts(text, tags, table, prepared.notes);
 
-    PreparedScript prepared;
     std::vector<std::pair<int, int>> ranges;
     prepared.lines = detail::filterLines(text, &ranges);
     prepared.origins.reserve(int(ranges.size()));

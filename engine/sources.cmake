@@ -6,6 +6,7 @@ target_sources(quorvel_engine PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/preparation_macroindex.cpp
     ${CMAKE_CURRENT_LIST_DIR}/preparation_inserts.cpp
     ${CMAKE_CURRENT_LIST_DIR}/preparation_origins.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/preparation_notes.cpp
     ${CMAKE_CURRENT_LIST_DIR}/linepatterns.cpp ${CMAKE_CURRENT_LIST_DIR}/linepatterns.h
     ${CMAKE_CURRENT_LIST_DIR}/commandcontext.cpp ${CMAKE_CURRENT_LIST_DIR}/commandcontext.h
     ${CMAKE_CURRENT_LIST_DIR}/interpreter.cpp ${CMAKE_CURRENT_LIST_DIR}/interpreter.h
@@ -13,6 +14,7 @@ target_sources(quorvel_engine PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/instructionthread.cpp ${CMAKE_CURRENT_LIST_DIR}/instructionthread.h
     ${CMAKE_CURRENT_LIST_DIR}/sleeper.h
     ${CMAKE_CURRENT_LIST_DIR}/checker.cpp ${CMAKE_CURRENT_LIST_DIR}/checker.h
+    ${CMAKE_CURRENT_LIST_DIR}/linecheck.cpp ${CMAKE_CURRENT_LIST_DIR}/linecheck.h
 )
 target_sources(quorvel_engine PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/commands.h
