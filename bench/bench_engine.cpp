@@ -1,5 +1,6 @@
 // Preparation time of a large script (with and without the origins of its lines) and
 // interpreter throughput without pacing.
+#include "engine/checker.h"
 #include "engine/preparation.h"
 #include "scriptrun.h"
 
@@ -95,6 +96,45 @@ void BM_PrepareLargeScriptWithOrigins(benchmark::State &state)
     state.counters["prepared_lines"] = lines;
 }
 BENCHMARK(BM_PrepareLargeScriptWithOrigins)->Unit(benchmark::kMillisecond);
+
+// Preparing with origins and checking every line: what the editor does after a pause in
+// typing, and what --check does.
+void BM_CheckLargeScript(benchmark::State &state)
+{
+    LargeScript script;
+    int problems = 0;
+    for (auto _ : state) {
+        problems = checker::checkText(script.text).problems.size();
+        benchmark::DoNotOptimize(problems);
+    }
+    state.counters["problems"] = problems;
+}
+BENCHMARK(BM_CheckLargeScript)->Unit(benchmark::kMillisecond);
+
+// 40 KB of lines of every command, the image and comparison forms included (their checks
+// match the most patterns), with blocks and loops.
+void BM_CheckVariedScript(benchmark::State &state)
+{
+    const QStringList lines = {QStringLiteral("鼠标->100,200"), QStringLiteral("鼠标->左键单击"),
+        QStringLiteral("键盘->Ctrl+Shift+Esc*2(50)"), QStringLiteral("对比->(变1>=5)||(串2==[串3])"),
+        QStringLiteral("{"), QStringLiteral("识别->0,0-800,600=>/tmp/none/a.bmp[10,20,3](串4)"),
+        QStringLiteral("}"), QStringLiteral("else"), QStringLiteral("{"),
+        QStringLiteral("截图->0,0-99*99=>[12,14](串5)"), QStringLiteral("}"),
+        QStringLiteral("循环a->3"), QStringLiteral("{"), QStringLiteral("粘贴->你好"),
+        QStringLiteral("时间->08:30"), QStringLiteral("查csv->k[/tmp/none/a.csv](串6)"),
+        QStringLiteral("循环a->1"), QStringLiteral("}"), QStringLiteral("按下->Shift"),
+        QStringLiteral("抬起->Shift"), QStringLiteral("跳到->1")};
+    QString text;
+    while (text.toUtf8().size() < 40 * 1024)
+        text += lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    int problems = 0;
+    for (auto _ : state) {
+        problems = checker::checkText(text).problems.size();
+        benchmark::DoNotOptimize(problems);
+    }
+    state.counters["problems"] = problems;
+}
+BENCHMARK(BM_CheckVariedScript)->Unit(benchmark::kMillisecond);
 
 // A 1.5 MB script: 100,000 #define lines with four-letter names, then 20,000 lines that use
 // every fifth macro, half of them twice.

@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 
 #include <limits>
@@ -29,9 +30,14 @@ const QString kBraceClose = QStringLiteral("}");
 // may hold.
 QRegularExpressionMatch matchWhole(const QString &pattern, const QString &text)
 {
-    const QRegularExpression re(QRegularExpression::anchoredPattern(pattern),
-        QRegularExpression::DotMatchesEverythingOption);
-    return re.match(text);
+    // Compiled once per thread: the checker reads every line of a script with these.
+    thread_local QHash<QString, QRegularExpression> compiled;
+    auto it = compiled.find(pattern);
+    if (it == compiled.end())
+        it = compiled.insert(pattern,
+            QRegularExpression(QRegularExpression::anchoredPattern(pattern),
+                QRegularExpression::DotMatchesEverythingOption));
+    return it->match(text);
 }
 
 // A pattern written with "%P" where an absolute path starts.
@@ -460,7 +466,7 @@ void checkPicture(LineCheck &check, const ScriptLine &line)
     if (form == PictureForm::Recognise)
         check.target(QLatin1Char('(') + m.captured(5) + QLatin1Char(')'));
     if (form == PictureForm::None)
-        check.warning(QStringLiteral("图片参数无法识别，此行不做任何事"));
+        check.warning(QStringLiteral("图片参数无法识别：此行只查找 image.bmp，找不到时出错"));
     else if (!check.fileExists(picturePath(form, m)))
         check.warning(kMissingPicture.trimmed());
 }
