@@ -367,7 +367,9 @@ void TestSystemCommands::stoppedRunEndsCommand()
     run.thread.waitFlag = false;
     QVERIFY2(run.thread.wait(5000), "the stopped run stayed in its command");
     qInfo("run ended %lld ms after the stop", timer.elapsed());
-    QCOMPARE(platform.countProcessesByName(name), 0);
+    // The killed command is gone at once; a loaded machine may take a moment to reap it.
+    QVERIFY2(waitUntil([&] { return platform.countProcessesByName(name) == 0; }, 2000),
+        "the command outlived the run");
     QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("after"))));
     QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("next"))));
 }

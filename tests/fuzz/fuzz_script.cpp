@@ -1,6 +1,8 @@
 // libFuzzer target: any text must prepare and run to its end without crashing, hanging or
 // growing without bound. The first byte picks a few #insert files' contents from the input.
-// The preparation with origins must give the same lines, each with an origin inside its file.
+// The preparation with origins must give the same lines, each with an origin inside its file,
+// and the checker must read them without crashing, every problem on a line that exists.
+#include "engine/checker.h"
 #include "engine/preparation.h"
 #include "fuzzinput.h"
 #include "scriptrun.h"
@@ -29,7 +31,7 @@ QStringList sourceLines(const QString &text, bool script)
 
 // Each origin names a line of its file, and a line that no macro wrote begins with a
 // character of that line.
-void checkOrigins(
+preparation::PreparedScript checkOrigins(
     const QString &text, const preparation::FileReader &reader, const QStringList &full)
 {
     const preparation::PreparedScript prepared = preparation::prepareWithOrigins(text, reader);
@@ -49,6 +51,19 @@ void checkOrigins(
         if (origin.line < 1 || origin.line > lines->size())
             abort();
         if (!origin.rewritten && !lines->at(origin.line - 1).contains(full.at(i).at(0)))
+            abort();
+    }
+    return prepared;
+}
+
+void checkProblems(const preparation::PreparedScript &prepared)
+{
+    checker::Options options;
+    options.fileExists = [](const QString &) { return false; }; // no file system
+    for (const checker::Problem &p : checker::check(prepared, options)) {
+        if (p.line < 0 || p.line > prepared.lines.size() || p.message.isEmpty())
+            abort();
+        if (p.line > 0 && p.origin.line != prepared.origins.at(p.line - 1).line)
             abort();
     }
 }
@@ -71,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     };
     QStringList list = preparation::prepareFull(text, reader);
     preparation::prepareReduced(text, reader);
-    checkOrigins(text, reader, list);
+    checkProblems(checkOrigins(text, reader, list));
 
     // Only the interpreter's own commands run: the families touch files, processes, the
     // screen and the clock of the machine doing the fuzzing.
