@@ -124,16 +124,21 @@ void checkBlocks(const QStringList &lines, Collector &out)
 // closes it and sends the run back.
 void checkLoops(const QStringList &lines, Collector &out)
 {
+    // The last closing line of each loop word, so every opening line is judged at once.
+    QHash<QString, int> lastClose;
+    QVector<QPair<int, QString>> opens;
     for (int i = 0; i + 1 < lines.size(); ++i) {
         QString word;
-        if (lines.at(i + 1) != kBraceOpen || !isLoopLine(lines.at(i), &word))
+        if (!isLoopLine(lines.at(i), &word))
             continue;
-        const QString head = word + kArrow;
-        bool closed = false;
-        for (int j = i + 1; j + 1 < lines.size() && !closed; ++j)
-            closed = lines.at(j).startsWith(head) && lines.at(j + 1) == kBraceClose;
-        if (!closed)
-            out.error(i, QStringLiteral("循环没有结束行(“}”前一行写同名的") + word
+        if (lines.at(i + 1) == kBraceOpen)
+            opens.append({i, word});
+        else if (lines.at(i + 1) == kBraceClose)
+            lastClose[word] = i;
+    }
+    for (const auto &open : opens) {
+        if (lastClose.value(open.second, -1) < open.first)
+            out.error(open.first, QStringLiteral("循环没有结束行(“}”前一行写同名的") + open.second
                     + QStringLiteral("->)"));
     }
 }

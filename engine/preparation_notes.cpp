@@ -10,6 +10,8 @@ namespace {
 // Above this many directives (generated scripts), whether each name is used is not looked up:
 // each lookup reads the whole text.
 constexpr int maxMacrosLookedUp = 1000;
+// No one reads more notes on missing files than this.
+constexpr int maxInsertNotes = 1000;
 
 DirectiveNote note(DirectiveNote::Kind kind, const Tags &tags, const OriginTable &table, int at,
     const QString &name)
@@ -65,16 +67,25 @@ void noteMacros(
 void noteInserts(
     const QString &text, const Tags &tags, const OriginTable &table, QVector<DirectiveNote> &notes)
 {
+    // A text that inserts itself is left full of directives at the budget's end: one note per
+    // line is enough, and a path longer than any file's is cut.
     const QString word = QStringLiteral("#insert");
-    for (int at = text.indexOf(word); at >= 0; at = text.indexOf(word, at + word.size())) {
-        int end = text.indexOf(QLatin1Char('\n'), at);
-        if (end < 0)
-            end = text.size();
-        const QString path = text.mid(at + word.size(), end - at - word.size());
+    int lineEnd = -1;
+    int notesLeft = maxInsertNotes;
+    for (int at = text.indexOf(word); at >= 0 && notesLeft > 0;
+         at = text.indexOf(word, qMax(at + word.size(), lineEnd))) {
+        lineEnd = text.indexOf(QLatin1Char('\n'), at);
+        if (lineEnd < 0)
+            lineEnd = text.size();
+        const int from = at + word.size();
         // Only "#insert", white space and a path form a directive.
-        if (path.isEmpty() || !path.at(0).isSpace() || path.trimmed().isEmpty())
+        if (from >= lineEnd || !text.at(from).isSpace())
             continue;
-        notes.append(note(DirectiveNote::MissingInsert, tags, table, at, path.trimmed()));
+        const QString path = text.mid(from, qMin(lineEnd - from, maxInsertPathChars)).trimmed();
+        if (path.isEmpty())
+            continue;
+        notes.append(note(DirectiveNote::MissingInsert, tags, table, at, path));
+        --notesLeft;
     }
 }
 
