@@ -7,9 +7,10 @@ namespace preparation::detail {
 
 namespace {
 
-// Above this many directives (generated scripts), whether each name is used is not looked up:
-// each lookup reads the whole text.
-constexpr int maxMacrosLookedUp = 1000;
+// Looking up whether each directive's name is used reads the whole text once per name; past
+// this many characters read (generated scripts with thousands of directives), names are no
+// longer looked up.
+constexpr qint64 maxMacroLookupChars = 32 * 1024 * 1024;
 // No one reads more notes on missing files than this.
 constexpr int maxInsertNotes = 1000;
 
@@ -31,27 +32,63 @@ bool usedOutside(const QString &text, const QString &name, int from, int to)
     return before >= 0 || text.indexOf(name, to) >= 0;
 }
 
+struct Directive
+{
+    int start = 0; // of "#define"
+    int end = 0; // after its line feed
+    QString name;
+};
+
+// The directive "\s?#define\s+(\S+)\s+[^\n]+\n" at `at`, read as the pattern matcher reads it
+// (the longest white space before the value that still leaves a value and its line feed). A
+// plain scan: a pattern match would check the whole text again for every directive.
+bool directiveAt(const QString &t, int at, int lastLineFeed, Directive *d)
+{
+    const int n = t.size();
+    int p = at;
+    if (p < n && isBlank(t.at(p)))
+        ++p;
+    static const QString word = QStringLiteral("#define");
+    if (t.midRef(p, word.size()) != word)
+        return false;
+    d->start = p;
+    p += word.size();
+    int q = p;
+    while (q < n && isBlank(t.at(q)))
+        ++q;
+    const int nameStart = q;
+    while (q < n && !isBlank(t.at(q)))
+        ++q;
+    if (nameStart == p || q == nameStart)
+        return false;
+    d->name = t.mid(nameStart, q - nameStart);
+    int e = q;
+    while (e < n && isBlank(t.at(e)))
+        ++e;
+    for (int k = e; k > q; --k) {
+        if (k < lastLineFeed && t.at(k) != QLatin1Char('\n')) {
+            d->end = t.indexOf(QLatin1Char('\n'), k) + 1;
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 void noteMacros(
     const QString &text, const Tags &tags, const OriginTable &table, QVector<DirectiveNote> &notes)
 {
-    // The directives at the start, one after the other, each optionally after one blank.
-    static const QRegularExpression directive(
-        QStringLiteral("\\s?(#define\\s+(\\S+)\\s+[^\\n]+\\n)"));
+    // The directives at the start, one after the other.
+    const int lastLineFeed = text.lastIndexOf(QLatin1Char('\n'));
+    qint64 lookupsLeft = maxMacroLookupChars;
     int at = 0;
-    int count = 0;
-    for (;;) {
-        const QRegularExpressionMatch m
-            = directive.match(text, at, QRegularExpression::NormalMatch,
-                QRegularExpression::AnchoredMatchOption);
-        if (!m.hasMatch())
-            break;
-        const int start = m.capturedStart(1);
-        if (++count <= maxMacrosLookedUp
-            && !usedOutside(text, m.captured(2), start, m.capturedEnd(1)))
-            notes.append(note(DirectiveNote::UnusedMacro, tags, table, start, m.captured(2)));
-        at = m.capturedEnd(1);
+    Directive d;
+    while (directiveAt(text, at, lastLineFeed, &d)) {
+        lookupsLeft -= text.size();
+        if (lookupsLeft >= 0 && !usedOutside(text, d.name, d.start, d.end))
+            notes.append(note(DirectiveNote::UnusedMacro, tags, table, d.start, d.name));
+        at = d.end;
     }
     // Any later line that begins with #define is no directive.
     static const QRegularExpression later(
