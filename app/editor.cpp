@@ -72,6 +72,11 @@ EditorState &MainWindow::editorState()
     return *m_editorState;
 }
 
+void MainWindow::attachEditorCheck()
+{
+    editorState().check = new EditorCheck(ui->tEdt_ExecuteText, ui->lb_CheckSummary);
+}
+
 void MainWindow::RenderScript(QTextEdit *edit, const QString &text)
 {
     muteChanges(edit, this);
@@ -97,6 +102,7 @@ void MainWindow::insertIntoScript(const QString &text)
 void MainWindow::showScript(const QString &text)
 {
     RenderScript(ui->tEdt_ExecuteText, text);
+    editorState().check->textReplaced();
 }
 
 void MainWindow::restartUndoHistory()
@@ -124,15 +130,22 @@ void MainWindow::on_tEdt_ExecuteText_textChanged()
     const int scroll = edit->verticalScrollBar()->value();
     if (sameText) {
         // Only the colours were lost (the same text set again): nothing new to undo.
-        if (byLines)
+        if (byLines) {
             state.display.showPendingChange(edit);
-        else
+        } else {
             RenderScript(edit, plain);
+            state.check->textReplaced();
+        }
         placeCursorAndScroll(edit, position, scroll);
         unmuteChanges(edit, this);
         return;
     }
 
+    // Only restarts the wait for a pause in typing: the check itself never runs in a keystroke.
+    if (byLines)
+        state.check->textEdited();
+    else
+        state.check->textReplaced();
     if (QFileInfo::exists(scriptFiles()->currentScriptPath())) // none loaded: an empty path
         ui->lb_ShowDisposingFile->setText(editingHint(scriptFiles()->currentScriptName()));
 
@@ -169,6 +182,7 @@ void MainWindow::showHistoryState()
     const EditHistory &history = editorState().history;
     RenderScript(ui->tEdt_ExecuteText, history.text());
     placeCursorAndScroll(ui->tEdt_ExecuteText, history.cursor(), history.scroll());
+    editorState().check->textEdited();
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)

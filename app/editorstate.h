@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/editorcheck.h"
 #include "app/editordisplay.h"
 #include "app/editorhistory.h"
 
@@ -8,4 +9,5 @@ struct EditorState
 {
     EditHistory history;
     ScriptDisplay display;
+    EditorCheck *check = nullptr; // a child of the editor
 };

@@ -77,6 +77,7 @@ MainWindow::MainWindow(const ProcessState &process, Platform &platform, QWidget 
 
     ui->setupUi(this);
     attachPanels();
+    attachEditorCheck();
     ui->tabWidget->setCurrentIndex(0);
     fitStatusLineToTwoLines();
 

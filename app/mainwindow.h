@@ -62,6 +62,8 @@ public:
     void on_signal_ExecuteInstructionFinish();
     void on_Signal_StepNum(int sNum);
     void showRunHint() override;
+    // The line at index of the run's list stopped it with an error.
+    void showFailedLine(int index);
 
     // The one routine behind every hotkey press: the modifier word (MOD_CONTROL alone is
     // acted on) and the virtual-key code, from WM_HOTKEY or from the X11 key grabs.
@@ -140,6 +142,8 @@ private:
     QScopedPointer<struct EditorState> m_editorState; // made on first use
     EditorState &editorState();
     void showHistoryState();
+    // The gutter, the problem marks and the run trace.
+    void attachEditorCheck();
 
     // The panels of the form.
     BuilderPanel *builder() const;

@@ -2,6 +2,7 @@
 // the receivers here.
 #include "app/appresources.h"
 #include "app/dialogs.h"
+#include "app/editorstate.h"
 #include "app/guithreadcall.h"
 #include "app/mainwindow.h"
 #include "app/scriptfiles.h"
@@ -64,7 +65,11 @@ void MainWindow::startRun(const QString &text)
         ui->pBtn_ExecuteInstruction->setText(QStringLiteral("停止执行(Ctrl+Q)"));
         ui->pBtn_ExecuteInstruction->setEnabled(false);
     }
-    thread.setInstructionList(preparation::prepareFull(text));
+    // The same lines as prepareFull, with where each came from for the editor's trace.
+    const preparation::PreparedScript prepared = preparation::prepareWithOrigins(text);
+    thread.setInstructionList(prepared.lines);
+    if (!m_process.fileStartMode)
+        editorState().check->runStarting(prepared, text);
 
     connect(&thread, &QInstructionThread::ClipboardSetText, this, &MainWindow::on_ClipboardSetText,
         Qt::UniqueConnection);
@@ -77,6 +82,8 @@ void MainWindow::startRun(const QString &text)
     connect(&thread, &QInstructionThread::Signal_StepNum, this, &MainWindow::on_Signal_StepNum,
         Qt::UniqueConnection);
     connect(&thread, &QInstructionThread::ShowRunHint, this, &MainWindow::showRunHint,
+        Qt::UniqueConnection);
+    connect(&thread, &QInstructionThread::Signal_LineFailed, this, &MainWindow::showFailedLine,
         Qt::UniqueConnection);
 
     thread.start(QThread::InheritPriority);
@@ -92,8 +99,10 @@ QString runHintText()
 
 void MainWindow::on_Signal_RefreshInstructions()
 {
-    thread.setInstructionList(
-        preparation::prepareReduced(ui->tEdt_ExecuteText->toPlainText().trimmed()));
+    const preparation::PreparedScript prepared = preparation::prepareReducedWithOrigins(
+        ui->tEdt_ExecuteText->toPlainText().trimmed());
+    thread.setInstructionList(prepared.lines);
+    editorState().check->runRefreshed(prepared);
 }
 
 void MainWindow::on_ShowDisposingFile(QString text)
@@ -132,6 +141,7 @@ void MainWindow::on_signal_ExecuteInstructionFinish()
 {
     thread.executeFlag = false;
     thread.waitFlag = false;
+    editorState().check->runFinished();
     if (!m_process.fileStartMode) {
         ui->pBtn_ExecuteInstruction->setText(QStringLiteral("执行指令(Ctrl+E)"));
         ui->pBtn_ExecuteInstruction->setEnabled(true);
@@ -144,8 +154,14 @@ void MainWindow::on_signal_ExecuteInstructionFinish()
 
 void MainWindow::on_Signal_StepNum(int sNum)
 {
+    editorState().check->runStepped(sNum);
     if (m_tray)
         m_tray->setIcon(QIcon(runningTrayIconPath(sNum)));
+}
+
+void MainWindow::showFailedLine(int index)
+{
+    editorState().check->runFailed(index);
 }
 
 void MainWindow::on_pBtn_ExecuteInstruction_clicked()

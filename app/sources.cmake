@@ -22,6 +22,10 @@ target_sources(quorvel_app PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/editorhistory.cpp ${CMAKE_CURRENT_LIST_DIR}/editorhistory.h
     ${CMAKE_CURRENT_LIST_DIR}/editordisplay.cpp ${CMAKE_CURRENT_LIST_DIR}/editordisplay.h
     ${CMAKE_CURRENT_LIST_DIR}/editorstate.h
+    ${CMAKE_CURRENT_LIST_DIR}/editorcheck.cpp ${CMAKE_CURRENT_LIST_DIR}/editorcheck.h
+    ${CMAKE_CURRENT_LIST_DIR}/editorgutter.cpp ${CMAKE_CURRENT_LIST_DIR}/editorgutter.h
+    ${CMAKE_CURRENT_LIST_DIR}/editormarks.cpp ${CMAKE_CURRENT_LIST_DIR}/editormarks.h
+    ${CMAKE_CURRENT_LIST_DIR}/editortrace.cpp ${CMAKE_CURRENT_LIST_DIR}/editortrace.h
 )
 target_sources(quorvel_app PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/hotkeys.cpp ${CMAKE_CURRENT_LIST_DIR}/hotkeys.h

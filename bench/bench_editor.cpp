@@ -1,7 +1,9 @@
 // The script editor at several script sizes: the colouring of a whole script, one typed
 // character in the middle of it as the real editor handles it (change slot, colouring, what the
-// editor shows, cursor, scroll and the undo record), and undo and redo of such a keystroke.
+// editor shows, cursor, scroll and the undo record), the check once typing pauses, and undo
+// and redo of such a keystroke.
 // A keystroke that changes one line should cost the same at every size.
+#include "app/editorcheck.h"
 #include "app/editorcolouring.h"
 #include "app/mainwindow.h"
 #include "fakeplatform.h"
@@ -118,6 +120,18 @@ BENCHMARK(BM_Keystroke)
     ->Args({40960, 1})
     ->Args({163840, 1})
     ->Unit(benchmark::kMillisecond);
+
+// What the editor does once typing pauses: prepare the script with the origins of its lines,
+// check it, number the gutter and mark the problems.
+void BM_DeferredCheck(benchmark::State &state)
+{
+    EditorWindow w(int(state.range(0)));
+    EditorCheck *check = w.edit->findChild<EditorCheck *>();
+    for (auto _ : state)
+        check->checkNow();
+    state.counters["bytes"] = w.edit->toPlainText().toUtf8().size();
+}
+BENCHMARK(BM_DeferredCheck)->Arg(10240)->Arg(40960)->Arg(163840)->Unit(benchmark::kMillisecond);
 
 // Ctrl+Z and Ctrl+Y in turn after a character typed in the middle of the script.
 void BM_UndoRedo(benchmark::State &state)

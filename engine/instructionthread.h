@@ -53,6 +53,9 @@ signals:
     void Signal_StepNum(int sNum);
     // A repeated run is over: the status line goes back to its hint (resident mode only).
     void ShowRunHint();
+    // The line at index (0-based) of the list stopped the run with an error; comes just before
+    // the red line that ShowDisposingFile shows.
+    void Signal_LineFailed(int index);
 
 protected:
     void run() override;
@@ -66,6 +69,7 @@ private:
     void clipboardSetText(const QString &text) override { emit ClipboardSetText(text); }
     void stepNum(int index) override { emit Signal_StepNum(index); }
     void showRunHint() override { emit ShowRunHint(); }
+    void lineFailed(int index) override { emit Signal_LineFailed(index); }
 
     // InstructionSource: the shared list, under its lock.
     int size() const override;

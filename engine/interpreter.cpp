@@ -98,6 +98,7 @@ LineOutcome Interpreter::executeLine()
 
 void Interpreter::showLineError(int index, QString text)
 {
+    m_services.outbox.lineFailed(index);
     text.replace(QLatin1Char('<'), QLatin1String("&lt;"));
     m_services.outbox.showDisposingFile(QStringLiteral("<span style=\"color:red;\">第")
         + QString::number(index + 1) + QStringLiteral("行有误：") + text

@@ -20,6 +20,8 @@ public:
     virtual void clipboardSetText(const QString &text) = 0;
     virtual void stepNum(int index) = 0;
     virtual void showRunHint() = 0;
+    // The line at index (0-based) stopped the run with an error; said before its red line.
+    virtual void lineFailed(int /*index*/) {}
 };
 
 // The instruction list as a run reads it: its size and entries are asked for afresh at every

@@ -121,6 +121,13 @@ void ScriptRun::connectSignals()
         },
         Qt::DirectConnection);
     QObject::connect(
+        &thread, &QInstructionThread::Signal_LineFailed, &m_context,
+        [this](int index) {
+            QMutexLocker l(&m_mutex);
+            m_record.failedLines << index;
+        },
+        Qt::DirectConnection);
+    QObject::connect(
         &thread, &QInstructionThread::Signal_RefreshInstructions, &m_context,
         [this] {
             {

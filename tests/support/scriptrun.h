@@ -19,6 +19,7 @@ struct RunRecord
     QStringList messages;
     QStringList clipboardWrites; // ClipboardSetText
     QVector<int> steps; // Signal_StepNum
+    QVector<int> failedLines; // Signal_LineFailed
     int refreshRequests = 0; // Signal_RefreshInstructions
     QVector<int> pauses; // every sleep, in order
     // The fake platform's calls with the run's own events between them, as they happened:

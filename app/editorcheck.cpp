@@ -1,0 +1,116 @@
+#include "app/editorcheck.h"
+
+#include "engine/checker.h"
+
+#include <QHelpEvent>
+#include <QLabel>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QToolTip>
+
+EditorCheck::EditorCheck(QTextEdit *edit, QLabel *summary)
+    : QObject(edit)
+    , m_edit(edit)
+    , m_summary(summary)
+    , m_gutter(new EditorGutter(edit))
+    , m_marks(edit)
+    , m_trace(edit, &m_marks)
+{
+    setObjectName(QStringLiteral("editorCheck"));
+    m_pause.setSingleShot(true);
+    m_pause.setInterval(pauseMs);
+    connect(&m_pause, &QTimer::timeout, this, &EditorCheck::checkNow);
+    m_gutter->setToolTipSource([this](const QTextBlock &block) { return m_marks.toolTipAt(block); });
+    m_trace.onPlaceChanged = [this] { showSummary(); };
+    edit->viewport()->installEventFilter(this);
+    showSummary();
+}
+
+void EditorCheck::textEdited()
+{
+    m_trace.forgetFailure();
+    m_pause.start();
+}
+
+void EditorCheck::textReplaced()
+{
+    m_marks.clearProblems();
+    textEdited();
+}
+
+void EditorCheck::checkNow()
+{
+    m_pause.stop();
+    const EditorText text = editorText();
+    const checker::Report report = checker::checkText(text.trimmed);
+    const QVector<int> shown
+        = gutter::shownLines(report.script.origins, text.lines, text.offset);
+    m_gutter->setNumbers(gutter::lineNumbers(shown, text.lines.size()));
+    QVector<LineMark> marks;
+    for (const checker::Problem &problem : report.problems) {
+        const int line = gutter::problemLine(
+            problem.line, problem.origin, shown, text.offset, text.lines.size());
+        if (line >= 0)
+            marks.append({line, problem.severity, problemText(problem)});
+    }
+    m_marks.setProblems(marks);
+    m_errors = report.errors;
+    m_warnings = report.warnings;
+    showSummary();
+}
+
+void EditorCheck::runStarting(const preparation::PreparedScript &script, const QString &runText)
+{
+    const bool fromEditor = runText == this->runText();
+    m_trace.begin(script.origins, fromEditor ? shownInEditor(script) : QVector<int>());
+}
+
+void EditorCheck::runRefreshed(const preparation::PreparedScript &script)
+{
+    m_trace.replaceLines(script.origins, shownInEditor(script));
+}
+
+QString EditorCheck::runText() const
+{
+    return m_edit->toPlainText().trimmed();
+}
+
+EditorCheck::EditorText EditorCheck::editorText() const
+{
+    EditorText text;
+    const QString plain = m_edit->toPlainText();
+    text.lines = plain.split(QLatin1Char('\n'));
+    text.trimmed = plain.trimmed();
+    int first = 0;
+    while (first < plain.size() && plain.at(first).isSpace())
+        ++first;
+    text.offset = plain.leftRef(first).count(QLatin1Char('\n'));
+    return text;
+}
+
+QVector<int> EditorCheck::shownInEditor(const preparation::PreparedScript &script) const
+{
+    const EditorText text = editorText();
+    return gutter::shownLines(script.origins, text.lines, text.offset);
+}
+
+// A marked line's tooltip tells its problems.
+bool EditorCheck::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_edit->viewport() || event->type() != QEvent::ToolTip)
+        return QObject::eventFilter(watched, event);
+    const auto *help = static_cast<QHelpEvent *>(event);
+    const QString tip = m_marks.toolTipAt(m_edit->cursorForPosition(help->pos()).block());
+    if (tip.isEmpty())
+        return QObject::eventFilter(watched, event);
+    QToolTip::showText(help->globalPos(), tip, m_edit->viewport());
+    return true;
+}
+
+void EditorCheck::showSummary()
+{
+    const QString place = m_trace.placeText();
+    const QString text = place.isEmpty() ? checkSummary(m_errors, m_warnings) : place;
+    m_summary->setText(text);
+    m_summary->setVisible(!text.isEmpty());
+}
