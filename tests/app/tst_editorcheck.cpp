@@ -53,7 +53,8 @@ QString toolTipOverLine(QTextEdit *edit, QWidget *target, int line)
     QPoint at = target->mapFromGlobal(edit->viewport()->mapToGlobal(inViewport));
     at.setX(qMax(2, at.x()));
     QToolTip::hideText(); // it goes after a moment
-    QTest::qWaitFor([] { return !QToolTip::isVisible(); });
+    if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); }))
+        return QStringLiteral("(the last tooltip stayed)");
     QHelpEvent help(QEvent::ToolTip, at, target->mapToGlobal(at));
     QApplication::sendEvent(target, &help);
     return QToolTip::isVisible() ? QToolTip::text() : QString();
