@@ -1,4 +1,5 @@
 #include "app/appresources.h"
+#include "app/checkcommand.h"
 #include "app/mainwindow.h"
 #include "app/processstate.h"
 #include "platform/platform.h"
@@ -7,6 +8,10 @@
 
 int main(int argc, char *argv[])
 {
+    // A check of a script file is a console tool of its own: it comes before everything of the
+    // start-up, so it needs no display and leaves running instances and the settings alone.
+    if (checkcommand::requested(argc, argv))
+        return checkcommand::main(argc, argv);
     initLocalEncoding();
     prepareGuiEnvironment();
     const QString argument = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();

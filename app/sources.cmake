@@ -13,6 +13,10 @@ target_sources(quorvel_app PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/systemtray.cpp ${CMAKE_CURRENT_LIST_DIR}/systemtray.h
     ${CMAKE_CURRENT_LIST_DIR}/scriptfiles.cpp ${CMAKE_CURRENT_LIST_DIR}/scriptfiles.h
 )
+# `Quorvel --check`: the command line and the report it prints.
+target_sources(quorvel_app PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/checkcommand.cpp ${CMAKE_CURRENT_LIST_DIR}/checkcommand.h
+    ${CMAKE_CURRENT_LIST_DIR}/checkreport.cpp ${CMAKE_CURRENT_LIST_DIR}/checkreport.h)
 target_sources(quorvel_app PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/editor.cpp
     ${CMAKE_CURRENT_LIST_DIR}/editorcolouring.cpp ${CMAKE_CURRENT_LIST_DIR}/editorcolouring.h

@@ -128,6 +128,12 @@ void prepareGuiEnvironment();
 // locale it becomes UTF-8, so Chinese text survives a round trip. Call before decoding argv.
 void initLocalEncoding();
 
+// Gives console output to a program the system starts without a console of its own (a Windows
+// GUI program run from a command prompt): descriptors 1 and 2 that lead nowhere are reopened on
+// the parent process's console, while output redirected to a file or a pipe stays there. Text
+// written to a console is shown as UTF-8 until the process ends. Nothing to do on X11.
+void attachParentConsole();
+
 // Puts text on the system clipboard (not the selection), on the GUI thread. An empty text empties
 // the clipboard, also where a clipboard keeper (a desktop's clipboard manager) would otherwise
 // keep the old text.

@@ -99,3 +99,8 @@ void initLocalEncoding()
     // Qt's local 8-bit codec is the system's ANSI code page already (GBK on a Chinese
     // Windows), which is the encoding of scripts, settings and CSV files.
 }
+
+void attachParentConsole()
+{
+    win32::AttachParentConsole();
+}

@@ -121,3 +121,8 @@ void initLocalEncoding()
     if (plainC)
         QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
 }
+
+void attachParentConsole()
+{
+    // A program started from a terminal has its streams already.
+}

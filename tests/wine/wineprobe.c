@@ -41,6 +41,12 @@
  *                                      with the first difference when they differ
  *   wineprobe copy TITLE               brings the window to the front, presses Ctrl+C as a user
  *                                      would and prints the text that then is on the clipboard
+ *   wineprobe console COMMANDLINE      runs the command line (one argument) in a new console
+ *                                      as a command prompt runs a GUI program (no standard
+ *                                      handles, the console to attach to; its code page the
+ *                                      ANSI one), then prints the console's rows and
+ *                                      "codepage N", its output code page afterwards; exits
+ *                                      with the command's exit code
  *
  * The probe is per-monitor DPI-aware: all positions and sizes are the screen's pixels, also when
  * the system's DPI is not 96.
@@ -647,6 +653,71 @@ static int copyText(const wchar_t *title)
     return 3;
 }
 
+/* Prints the rows of the console's screen buffer up to the cursor, each without its trailing
+ * blanks, to `to`: what a user sees in the console window. */
+static void printScreen(HANDLE to)
+{
+    HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (screen == INVALID_HANDLE_VALUE || !GetConsoleScreenBufferInfo(screen, &info))
+        return;
+    wchar_t *row = malloc(sizeof(wchar_t) * ((size_t)info.dwSize.X + 2));
+    for (SHORT y = 0; y <= info.dwCursorPosition.Y; ++y) {
+        DWORD n = 0;
+        const COORD at = {0, y};
+        ReadConsoleOutputCharacterW(screen, row, (DWORD)info.dwSize.X, at, &n);
+        while (n > 0 && row[n - 1] == L' ')
+            --n;
+        row[n] = L'\n';
+        row[n + 1] = 0;
+        char utf8[4096];
+        const int bytes = WideCharToMultiByte(CP_UTF8, 0, row, -1, utf8, sizeof utf8, NULL, NULL);
+        DWORD written = 0;
+        if (bytes > 1)
+            WriteFile(to, utf8, (DWORD)bytes - 1, &written, NULL);
+    }
+    free(row);
+    CloseHandle(screen);
+}
+
+/* Runs a command line in a console of the probe's own, the way a command prompt starts a GUI
+ * program: the child gets no standard handles, only the console to attach to, whose output code
+ * page is the ANSI one as on a Chinese Windows. Then prints the console's rows, "codepage N"
+ * (its output code page afterwards) and exits with the child's code. */
+static int inConsole(wchar_t *commandLine)
+{
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    FreeConsole();
+    if (!AllocConsole()) {
+        outLine("no console");
+        return 124;
+    }
+    SetConsoleOutputCP(GetACP());
+    STARTUPINFOW startup;
+    PROCESS_INFORMATION process;
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    if (!CreateProcessW(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
+        SetStdHandle(STD_OUTPUT_HANDLE, output);
+        outLine("cannot start the command");
+        return 125;
+    }
+    DWORD code = 126;
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    printScreen(output);
+    const UINT codePage = GetConsoleOutputCP();
+    SetStdHandle(STD_OUTPUT_HANDLE, output);
+    char line[32];
+    snprintf(line, sizeof line, "codepage %u", codePage);
+    outLine(line);
+    return (int)code;
+}
+
 int main(void)
 {
     /* Positions in the screen's pixels whatever the system's DPI. */
@@ -692,8 +763,11 @@ int main(void)
         return sameBitmap(argv[2], argv[3]);
     if (argc >= 3 && wcscmp(argv[1], L"copy") == 0)
         return copyText(argv[2]);
+    if (argc >= 3 && wcscmp(argv[1], L"console") == 0)
+        return inConsole(argv[2]);
     outLine("usage: wineprobe acp | clip | setclip TEXT | windows | wait TITLE MS | close TITLE"
             " | place TITLE | edit CLASS | idle | target W H | tray W H | screen | frame TITLE"
-            " | icon DATA FILE | pattern X Y W H FILE | samebmp FILE1 FILE2 | copy TITLE");
+            " | icon DATA FILE | pattern X Y W H FILE | samebmp FILE1 FILE2 | copy TITLE"
+            " | console COMMANDLINE");
     return 64;
 }

@@ -5,7 +5,7 @@
 #
 #   winetest.sh CASE     CASE: setup filestart_clipboard filestart_notice single_instance
 #                              gbk_script csv_gbk files processes input hotkeys registry
-#                              startup release_zip window_icon notice_texts
+#                              startup release_zip window_icon notice_texts check
 #   winetest.sh dpi DPI  display scaling at 96 or 144 DPI (in a prefix of its own)
 #
 # Environment (set by CTest): QUORVEL_WIN_EXE, WINEPROBE_EXE, WINETEST_DIR (a build folder
@@ -865,6 +865,79 @@ case_notice_texts() {
     note "box: title $title, buttons $buttons"
     probe close "$title_notice"
     wait_exit "$pid" 30 || fail "the process lives on after its box was closed"
+}
+
+# `Quorvel.exe --check`: a console tool inside a GUI program. Redirected to a file its output is
+# UTF-8 whatever the ANSI code page (the scripts are GBK); started from a console with no handles
+# of its own, it writes on that console and leaves the console's code page as it was. No window
+# opens and nothing is written beside the program.
+case_check() {
+    start_xvfb
+    run_dir=$(mktemp -d "$work/run.XXXXXX")
+    make_program_folder "$run_dir/prog"
+    local prog=$run_dir/prog/Quorvel.exe before
+    write_gbk "$run_dir/good.zt" '鼠标->100,200\r\n// 注释\r\n延时->100\r\n'
+    write_gbk "$run_dir/bad.zt" '鼠标->1,1\r\n\r\n跳舞->1\r\n'
+    write_gbk "$run_dir/inserts.zt" '#insert lib.zt\r\n'
+    write_gbk "$run_dir/lib.zt" '// 公共\r\n键盘->Ctrl+C\r\n'
+    mkdir "$run_dir/folder.zt"
+    before=$(ls -l --time-style=+%s.%N "$run_dir/prog")
+    fresh_session
+    cd "$run_dir" || fail "no run folder"
+    local n=0 name arguments code row rc got
+    # name | arguments | exit code | a row of stdout, or "-" and what stderr starts with (stdout
+    # then empty)
+    while IFS='|' read -r name arguments code row; do
+        [ -z "$name" ] && continue
+        n=$((n + 1))
+        # shellcheck disable=SC2086 # the arguments are words
+        wine "$prog" $arguments >"out$n.txt" 2>"err$n.txt"
+        rc=$?
+        [ "$rc" = "$code" ] || fail "$name: exit code $rc, expected $code ($(cat "err$n.txt"))"
+        got=$(tr -d '\r' <"out$n.txt")
+        if [ "${row:0:1}" = "-" ]; then
+            [ -z "$got" ] || fail "$name: stdout holds '$got'"
+            [[ "$(cat "err$n.txt")" == "${row:1}"* ]] || fail "$name: stderr '$(cat "err$n.txt")'"
+        else
+            grep -qxF -- "$row" <<<"$got" || fail "$name: no row '$row' in: $got"
+        fi
+        note "$name: ok"
+    done <<'EOF'
+good|--check good.zt|0|   2  good.zt:3  延时->100
+unknown command|--check bad.zt|1|bad.zt:3: 错误: 第2行: 无该命令类型
+insert from the working folder|--check inserts.zt|0|   1  lib.zt:2  键盘->Ctrl+C
+missing file|--check none.zt|2|-Quorvel: 无法读取 none.zt: 文件不存在
+folder|--check folder.zt|2|-Quorvel: 无法读取 folder.zt: 这是文件夹
+usage|--check --jsn good.zt|2|-Quorvel: 未知选项 --jsn
+EOF
+    wine "$prog" --check bad.zt --json >json.txt 2>/dev/null
+    rc=$?
+    [ $rc = 1 ] || fail "--json: exit code $rc"
+    got=$(perl -CO -MJSON::PP -0777 -ne '$d = JSON::PP->new->utf8->decode($_);
+        print "$d->{errors} $d->{problems}[0]{sourceLine} $d->{problems}[0]{message}"' json.txt) \
+        || fail "--json does not parse: $(cat json.txt)"
+    [ "$got" = "1 3 无该命令类型" ] || fail "--json holds '$got'"
+    note "--json: ok"
+
+    # Through cmd, Wine hands the GUI program cmd's own handles: the output arrives in the pipe.
+    got=$(wine cmd /c "$(winpath "$prog") --check bad.zt" 2>&1 | tr -d '\r')
+    grep -qxF '1 个错误, 0 个警告' <<<"$got" || fail "through cmd: $got"
+    note "through cmd: ok"
+
+    # A console of its own with the ANSI code page, the program started without handles: the
+    # rows land on the console in UTF-8, and the console keeps its code page.
+    probe console "$(winpath "$prog") --check bad.zt" >console.txt
+    rc=$?
+    got=$(tr -d '\r' <console.txt)
+    [ "$rc" = 1 ] || fail "on a console: exit code $rc: $got"
+    grep -qxF '   2  bad.zt:3  跳舞->1' <<<"$got" || fail "on a console: $got"
+    grep -qxF 'codepage 936' <<<"$got" || fail "the console's code page changed: $got"
+    note "on a console: ok"
+
+    [ "$(count_windows "$title_main")" = 0 ] || fail "a main window opened"
+    [ "$(ls -l --time-style=+%s.%N "$run_dir/prog")" = "$before" ] \
+        || fail "the program folder changed: $(ls -l "$run_dir/prog")"
+    cd / || true
 }
 
 # Display scaling: the system's DPI is 96 or 144 (150 %) on a 1920 x 1080 screen. The window

@@ -7,7 +7,11 @@
 // Needs windows.h first.
 #include <tlhelp32.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <io.h>
 
 namespace win32 {
 
@@ -33,6 +37,57 @@ template<typename Visit> bool forEachProcess(Visit visit)
     }
     CloseHandle(snap);
     return true;
+}
+
+// A standard handle that leads somewhere: a console, a file or a pipe. A GUI program started
+// from a console has none (null), one whose output is redirected has the file's or pipe's.
+bool leadsSomewhere(DWORD which)
+{
+    HANDLE handle = GetStdHandle(which);
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE
+        && GetFileType(handle) != FILE_TYPE_UNKNOWN;
+}
+
+// Points a standard handle and the C runtime's descriptor of it (1 or 2) at the console. The
+// descriptor rather than the stdio stream: a stream that had no handle at start-up cannot be
+// reopened with every runtime (Wine's freopen refuses it).
+void reopenOnConsole(DWORD which, int descriptor)
+{
+    HANDLE console = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (console == INVALID_HANDLE_VALUE)
+        return;
+    const int opened = _open_osfhandle(intptr_t(console), _O_BINARY);
+    if (opened < 0) {
+        CloseHandle(console);
+        return;
+    }
+    if (opened != descriptor) {
+        _dup2(opened, descriptor);
+        _close(opened);
+    }
+    SetStdHandle(which, HANDLE(_get_osfhandle(descriptor)));
+}
+
+// True when the descriptor writes to a console; then the runtime passes its bytes on as they
+// are. In text mode some runtimes (Wine's) decode them for the console in the C locale, which
+// garbles UTF-8; the console's own code page decodes them right, and it starts a new line at a
+// bare line feed.
+bool passBytesToConsole(DWORD which, int descriptor)
+{
+    DWORD mode = 0;
+    if (!GetConsoleMode(GetStdHandle(which), &mode))
+        return false;
+    _setmode(descriptor, _O_BINARY);
+    return true;
+}
+
+UINT savedOutputCodePage = 0;
+
+void restoreOutputCodePage()
+{
+    // The console belongs to the shell: leave it with the code page it had.
+    SetConsoleOutputCP(savedOutputCodePage);
 }
 
 } // namespace
@@ -123,6 +178,29 @@ std::size_t ExecutablePath(char *buf, std::size_t size)
         return 0;
     }
     return n;
+}
+
+void AttachParentConsole()
+{
+    const bool outputLeads = leadsSomewhere(STD_OUTPUT_HANDLE);
+    const bool errorsLead = leadsSomewhere(STD_ERROR_HANDLE);
+    if (!outputLeads || !errorsLead) {
+        // Wine already gives a GUI program the console of a console parent; so may Windows one
+        // day. Either way there is a console to write to.
+        const bool console
+            = AttachConsole(ATTACH_PARENT_PROCESS) || GetLastError() == ERROR_ACCESS_DENIED;
+        if (console && !outputLeads)
+            reopenOnConsole(STD_OUTPUT_HANDLE, 1);
+        if (console && !errorsLead)
+            reopenOnConsole(STD_ERROR_HANDLE, 2);
+    }
+    const bool outputOnConsole = passBytesToConsole(STD_OUTPUT_HANDLE, 1);
+    const bool errorsOnConsole = passBytesToConsole(STD_ERROR_HANDLE, 2);
+    if ((outputOnConsole || errorsOnConsole) && savedOutputCodePage == 0) {
+        savedOutputCodePage = GetConsoleOutputCP();
+        if (savedOutputCodePage != CP_UTF8 && SetConsoleOutputCP(CP_UTF8))
+            std::atexit(restoreOutputCodePage);
+    }
 }
 
 } // namespace win32

@@ -29,4 +29,10 @@ int ScreenHeight();
 // when it does not fit or cannot be had.
 std::size_t ExecutablePath(char *buf, std::size_t size);
 
+// Standard output and error that lead nowhere (a GUI-subsystem program started from a console)
+// are reopened on the parent process's console, when it has one: the standard handles and the C
+// runtime's descriptors 1 and 2. Redirected ones stay as they are. While the output goes to a
+// console, its output code page is UTF-8, restored when the process ends.
+void AttachParentConsole();
+
 } // namespace win32
