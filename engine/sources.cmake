@@ -15,6 +15,7 @@ target_sources(quorvel_engine PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/sleeper.h
     ${CMAKE_CURRENT_LIST_DIR}/checker.cpp ${CMAKE_CURRENT_LIST_DIR}/checker.h
     ${CMAKE_CURRENT_LIST_DIR}/linecheck.cpp ${CMAKE_CURRENT_LIST_DIR}/linecheck.h
+    ${CMAKE_CURRENT_LIST_DIR}/recording.cpp ${CMAKE_CURRENT_LIST_DIR}/recording.h
 )
 target_sources(quorvel_engine PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/commands.h

@@ -30,3 +30,12 @@ void Platform::openTextFile(const QString &path, std::function<void()> onFailure
         onFailure();
 }
 
+
+bool Platform::startInputRecording(InputHandler)
+{
+    return false;
+}
+
+void Platform::stopInputRecording()
+{
+}

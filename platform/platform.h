@@ -103,6 +103,32 @@ public:
     virtual FileResult copyFile(const QString &source, const QString &destination) = 0;
     // --- end commands, files and folders ---
 
+    // --- recording the user's input ---
+    // One thing the user did, as a recording sees it. Pointer moves are not delivered: a
+    // recording keeps only where the buttons went down and up.
+    struct InputEvent
+    {
+        enum Kind { KeyDown, KeyUp, ButtonDown, ButtonUp };
+        Kind kind = KeyDown;
+        qint64 timeMs = 0; // the system's time of the event: only differences count
+        QPoint position; // the pointer, in desktop pixels, when it happened
+        int button = 0; // buttons: 1 left, 2 middle, 3 right (others as the system numbers them)
+        int virtualKey = -1; // keys: the Windows virtual-key code, -1 when the key has none
+        QString keyName; // keys: the system's own name of the key, for keys without a code
+        // keys going down: the text the key types on the current layout with the Shift and
+        // Caps Lock state of the moment (Ctrl, Alt and the logo key left out); empty for keys
+        // that type nothing (arrows, F1, Enter, Tab, Backspace …).
+        QString text;
+    };
+    using InputHandler = std::function<void(const InputEvent &)>;
+    // Delivers the user's key presses and releases and mouse buttons anywhere on the desktop
+    // to handler, on the GUI thread, in order, until stopInputRecording. Nothing is taken away
+    // from the windows: they get their input as usual. false (and nothing delivered) when the
+    // system offers no way to record (an X server without the RECORD extension).
+    virtual bool startInputRecording(InputHandler handler);
+    virtual void stopInputRecording();
+    // --- end recording the user's input ---
+
     // --- autostart and file association ---
     // Starts the executable with this argument when the user's session starts / no longer.
     // false when the system refused.
