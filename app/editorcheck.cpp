@@ -2,10 +2,13 @@
 
 #include "engine/checker.h"
 
+#include <QCoreApplication>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QThreadPool>
+#include <QPointer>
 #include <QToolTip>
 
 EditorCheck::EditorCheck(QTextEdit *edit, QLabel *summary)
@@ -19,7 +22,7 @@ EditorCheck::EditorCheck(QTextEdit *edit, QLabel *summary)
     setObjectName(QStringLiteral("editorCheck"));
     m_pause.setSingleShot(true);
     m_pause.setInterval(pauseMs);
-    connect(&m_pause, &QTimer::timeout, this, &EditorCheck::checkNow);
+    connect(&m_pause, &QTimer::timeout, this, &EditorCheck::startCheck);
     m_gutter->setToolTipSource([this](const QTextBlock &block) { return m_marks.toolTipAt(block); });
     m_trace.onPlaceChanged = [this] { showSummary(); };
     edit->viewport()->installEventFilter(this);
@@ -29,6 +32,7 @@ EditorCheck::EditorCheck(QTextEdit *edit, QLabel *summary)
 void EditorCheck::textEdited()
 {
     m_trace.forgetFailure();
+    ++m_generation; // a check of the text before this edit is no longer wanted
     m_pause.start();
 }
 
@@ -42,7 +46,31 @@ void EditorCheck::checkNow()
 {
     m_pause.stop();
     const EditorText text = editorText();
-    const checker::Report report = checker::checkText(text.trimmed);
+    ++m_generation;
+    show(checker::checkText(text.trimmed), text);
+}
+
+void EditorCheck::startCheck()
+{
+    // The check reads #insert files and looks for bitmaps and folders: off the GUI thread, a
+    // slow or unreachable network path cannot hold up typing. Only the newest result counts.
+    const EditorText text = editorText();
+    const quint64 generation = ++m_generation;
+    const QPointer<EditorCheck> self(this);
+    QThreadPool::globalInstance()->start([self, text, generation] {
+        const checker::Report report = checker::checkText(text.trimmed);
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, text, generation, report] {
+                if (self && self->m_generation == generation)
+                    self->show(report, text);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void EditorCheck::show(const checker::Report &report, const EditorText &text)
+{
     const QVector<int> shown
         = gutter::shownLines(report.script.origins, text.lines, text.offset);
     m_gutter->setNumbers(gutter::lineNumbers(shown, text.lines.size()));

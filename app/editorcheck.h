@@ -3,6 +3,7 @@
 #include "app/editorgutter.h"
 #include "app/editormarks.h"
 #include "app/editortrace.h"
+#include "engine/checker.h"
 #include "engine/preparation.h"
 
 #include <QObject>
@@ -33,6 +34,8 @@ public:
     void textReplaced();
     // Prepares and checks the editor's text now, and shows the result.
     void checkNow();
+    // The same in the background, once typing pauses; the result shows when it is ready.
+    void startCheck();
 
     // A run of these prepared lines starts; runText is the text it prepared them from.
     void runStarting(const preparation::PreparedScript &script, const QString &runText);
@@ -56,6 +59,7 @@ private:
         int offset = 0; // lines the trimming took off the front
     };
     EditorText editorText() const;
+    void show(const checker::Report &report, const EditorText &text);
     QVector<int> shownInEditor(const preparation::PreparedScript &script) const;
     void showSummary();
 
@@ -65,6 +69,7 @@ private:
     EditorMarks m_marks;
     RunTrace m_trace;
     QTimer m_pause;
+    quint64 m_generation = 0; // of the newest check asked for; older results are dropped
     int m_errors = 0;
     int m_warnings = 0;
 };

@@ -197,6 +197,21 @@ private slots:
         QCOMPARE(w.summary->text(), checkSummary(1, 0));
     }
 
+    // The check after a pause runs in the background; a result for text typed over since
+    // never shows.
+    void staleResultsAreDropped()
+    {
+        CheckWindow w;
+        w.show(QStringLiteral("鼠标->1,1"));
+        w.edit->setPlainText(QStringLiteral("跳舞->1"));
+        w.check->startCheck();
+        w.edit->setPlainText(QStringLiteral("鼠标->1,1\n飞->2")); // before the result arrives
+        w.check->startCheck();
+        QTRY_COMPARE(marksOf(w.edit), QStringList {"error@1"});
+        QTest::qWait(100); // the first result, if it came late, must not replace it
+        QCOMPARE(marksOf(w.edit), QStringList {"error@1"});
+    }
+
     // Every problem is marked on its own editor line, with its prepared number in the
     // tooltip over the line and over its gutter number; the colours stay the document's.
     void problemsAreMarkedOnTheirLines()
