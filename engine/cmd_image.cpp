@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QMutex>
 #include <QRegularExpression>
 
 #include <limits>
@@ -30,14 +31,22 @@ const QString kBraceClose = QStringLiteral("}");
 // may hold.
 QRegularExpressionMatch matchWhole(const QString &pattern, const QString &text)
 {
-    // Compiled once per thread: the checker reads every line of a script with these.
-    thread_local QHash<QString, QRegularExpression> compiled;
-    auto it = compiled.find(pattern);
-    if (it == compiled.end())
-        it = compiled.insert(pattern,
-            QRegularExpression(QRegularExpression::anchoredPattern(pattern),
-                QRegularExpression::DotMatchesEverythingOption));
-    return it->match(text);
+    // Compiled once: the checker reads every line of a script with these. The run's thread and
+    // the editor's background check share the cache (matching itself is thread-safe). Not
+    // thread_local: with MinGW's threads its clean-up at a thread's end hangs the program.
+    static QMutex lock;
+    static QHash<QString, QRegularExpression> compiled;
+    QRegularExpression re;
+    {
+        QMutexLocker locker(&lock);
+        auto it = compiled.find(pattern);
+        if (it == compiled.end())
+            it = compiled.insert(pattern,
+                QRegularExpression(QRegularExpression::anchoredPattern(pattern),
+                    QRegularExpression::DotMatchesEverythingOption));
+        re = *it;
+    }
+    return re.match(text);
 }
 
 // A pattern written with "%P" where an absolute path starts.
