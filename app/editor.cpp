@@ -99,6 +99,22 @@ void MainWindow::insertIntoScript(const QString &text)
     ui->tEdt_ExecuteText->insertPlainText(text);
 }
 
+void MainWindow::insertRecordedLines(const QStringList &lines)
+{
+    QTextEdit *edit = ui->tEdt_ExecuteText;
+    QTextCursor cursor = edit->textCursor();
+    const int at = cursor.position();
+    const QString before = plainSlice(edit->document(), at - 1, at);
+    const QString after = plainSlice(edit->document(), at, at + 1);
+    // At the cursor, never over a selection the user may have left by chance.
+    cursor.clearSelection();
+    edit->setTextCursor(cursor);
+    // One insertion is one change on the editor's usual path: coloured like typing, and one
+    // step of its history, so a single Ctrl+Z takes the whole recording back.
+    edit->insertPlainText(recorder::insertion(lines, before.isEmpty() ? QChar() : before.at(0),
+        after.isEmpty() ? QChar() : after.at(0)));
+}
+
 void MainWindow::showScript(const QString &text)
 {
     RenderScript(ui->tEdt_ExecuteText, text);

@@ -18,10 +18,13 @@ struct HotKeyName
 {
     const char *atom;
     char key; // virtual-key code of a letter or digit: its upper-case ASCII code
+    unsigned modifiers = hotkeys::modControl;
 };
 
-// In the order of the window's sixteen atoms.
-constexpr HotKeyName kHotKeys[16] = {
+constexpr unsigned kCtrlAlt = hotkeys::modControl | hotkeys::modAlt;
+
+// In the order of the window's atoms.
+constexpr HotKeyName kHotKeys[hotkeys::atomCount] = {
     {"CtrlM", 'M'},
     {"CtrlQ", 'Q'},
     {"CtrlE", 'E'},
@@ -38,8 +41,9 @@ constexpr HotKeyName kHotKeys[16] = {
     {"Ctrl_8", '8'},
     {"Ctrl_9", '9'},
     {"Ctrl_0", '0'},
+    {"CtrlAltR", 'R', kCtrlAlt},
 };
-enum : int { AtomM, AtomQ, AtomE, AtomW, AtomK, AtomT };
+enum : int { AtomM, AtomQ, AtomE, AtomW, AtomK, AtomT, AtomR = 16 };
 
 // Atom index of slot digit 1 … 9, 0.
 int slotIndex(int digit)
@@ -49,7 +53,9 @@ int slotIndex(int digit)
 
 QString keyText(int index)
 {
-    return QStringLiteral("Ctrl+") + QLatin1Char(kHotKeys[index].key);
+    const QString modifiers = kHotKeys[index].modifiers == kCtrlAlt ? QStringLiteral("Ctrl+Alt+")
+                                                                    : QStringLiteral("Ctrl+");
+    return modifiers + QLatin1Char(kHotKeys[index].key);
 }
 
 } // namespace
@@ -58,9 +64,20 @@ bool MainWindow::addAndRegisterHotKey(int index)
 {
     quint16 &atom = m_hotKeyAtoms[index];
     atom = m_platform.globalAddAtom(kHotKeys[index].atom);
-    return atom != 0
+    m_hotKeyRegistered[index] = atom != 0
         && m_platform.registerHotKey(
-            winId(), atom, hotkeys::modControl, unsigned(kHotKeys[index].key));
+            winId(), atom, kHotKeys[index].modifiers, unsigned(kHotKeys[index].key));
+    return m_hotKeyRegistered[index];
+}
+
+QVector<recording::HotKey> MainWindow::registeredHotKeys() const
+{
+    QVector<recording::HotKey> keys;
+    for (int index = 0; index < hotkeys::atomCount; ++index) {
+        if (m_hotKeyAtoms[index] != 0 && m_hotKeyRegistered[index])
+            keys.append({kHotKeys[index].modifiers, kHotKeys[index].key});
+    }
+    return keys;
 }
 
 void MainWindow::hotKeyPressed(void *window, unsigned modifiers, unsigned virtualKey)
@@ -71,7 +88,7 @@ void MainWindow::hotKeyPressed(void *window, unsigned modifiers, unsigned virtua
 void MainWindow::registerFixedHotKeys()
 {
     m_platform.setHotKeyHandler(&MainWindow::hotKeyPressed, this);
-    for (int index : {AtomM, AtomQ, AtomE, AtomW, AtomK}) {
+    for (int index : {AtomM, AtomQ, AtomE, AtomW, AtomK, AtomR}) {
         if (!addAndRegisterHotKey(index))
             m_unavailableHotKeys << keyText(index);
     }
@@ -103,7 +120,7 @@ void MainWindow::releaseHotKeys()
     // the connection, not for the window).
     QVector<int> order {AtomT};
     if (!m_process.fileStartMode) {
-        order = {AtomM, AtomE, AtomQ, AtomK, AtomW};
+        order = {AtomM, AtomE, AtomQ, AtomK, AtomW, AtomR};
         for (int digit : hotkeys::slotDigits)
             order << slotIndex(digit);
     }
@@ -118,6 +135,7 @@ void MainWindow::releaseHotKey(int index)
         return; // never added, or already deleted with its slot
     m_platform.unregisterHotKey(winId(), atom);
     m_platform.globalDeleteAtom(atom);
+    m_hotKeyRegistered[index] = false;
     // Deleting it once more later could hit an atom that the value names by then.
     atom = 0;
 }
@@ -153,7 +171,12 @@ bool MainWindow::nativeEvent(const QByteArray &eventType, void *message, long *r
 void MainWindow::dispatchHotKey(unsigned modifiers, unsigned virtualKey)
 {
     const QPoint position = m_platform.cursorPosition();
-    // Only Ctrl alone is acted on; any other combination that reaches here is swallowed.
+    if (modifiers == kCtrlAlt && virtualKey == 'R') {
+        toggleRecording();
+        return;
+    }
+    // Otherwise only Ctrl alone is acted on; any other combination that reaches here is
+    // swallowed.
     if (modifiers != hotkeys::modControl)
         return;
 
@@ -174,7 +197,11 @@ void MainWindow::dispatchHotKey(unsigned modifiers, unsigned virtualKey)
         break;
     case 'Q':
         on_signal_ExecuteInstructionFinish();
-        ui->lb_ShowDisposingFile->setText(runHintText());
+        // Stopping a recording says how it went in the status line itself.
+        if (isRecording())
+            stopRecording();
+        else
+            ui->lb_ShowDisposingFile->setText(runHintText());
         break;
     case 'T':
         on_signal_ExecuteInstructionFinish();

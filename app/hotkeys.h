@@ -7,8 +7,13 @@
 // What the global hotkeys compute, apart from the window (app/hotkeydispatch.cpp does the rest).
 namespace hotkeys {
 
-// The modifier word of every hotkey: Ctrl alone (Windows' MOD_CONTROL).
+// The modifier word of the hotkeys: Ctrl alone (Windows' MOD_CONTROL), and Alt added to it
+// for the recorder's Ctrl+Alt+R (MOD_ALT).
 constexpr unsigned modControl = 2;
+constexpr unsigned modAlt = 1;
+
+// The window's hotkey atoms: Ctrl+M, Q, E, W, K, T, the ten slots, Ctrl+Alt+R.
+constexpr int atomCount = 17;
 
 // Digits of the hotkey slots (Ctrl+1 … Ctrl+0) in the order of their rows.
 constexpr int slotDigits[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0};

@@ -67,6 +67,7 @@ MainWindow::MainWindow(const ProcessState &process, Platform &platform, QWidget 
     , ui(new Ui::MainWindow)
     , m_process(process)
     , m_platform(platform)
+    , m_recorder(std::make_unique<Recorder>(platform))
 {
     registerAppResources();
     // Every window of the program, message boxes of a file-start run included, shows its icon.
@@ -255,6 +256,8 @@ void MainWindow::applySettings()
 
 MainWindow::~MainWindow()
 {
+    // Quitting while recording: the platform stops delivering before the window goes.
+    m_recorder->abandon();
     delete ui;
     ui = nullptr;
     releaseHotKeys();
@@ -368,5 +371,8 @@ void MainWindow::on_tabWidget_tabBarClicked(int index)
 
 void MainWindow::hideWindow()
 {
+    // A run refused for a recording leaves the window up with its note.
+    if (isRecording())
+        return;
     hide();
 }

@@ -7,11 +7,15 @@
 #include "app/panels/quickrunpanel.h"
 #include "app/panels/scriptfilespanel.h"
 #include "app/panels/settingspanel.h"
+#include "app/hotkeys.h"
 #include "app/processstate.h"
+#include "app/recorder.h"
 #include "engine/instructionthread.h"
 
 #include <QMainWindow>
 #include <QSystemTrayIcon>
+
+#include <memory>
 
 namespace Ui {
 class MainWindow;
@@ -66,8 +70,13 @@ public:
     void showFailedLine(int index);
 
     // The one routine behind every hotkey press: the modifier word (MOD_CONTROL alone is
-    // acted on) and the virtual-key code, from WM_HOTKEY or from the X11 key grabs.
+    // acted on, and Ctrl+Alt+R) and the virtual-key code, from WM_HOTKEY or from the X11 key
+    // grabs.
     void dispatchHotKey(unsigned modifiers, unsigned virtualKey);
+
+    // --- Recording (app/recordcontrol.cpp) ---
+    bool isRecording() const { return m_recorder->isRecording(); }
+    Recorder &recorder() { return *m_recorder; }
 
     // --- Script editor (app/editor.cpp) ---
     // Shows plain script text coloured in the editor; the change slot stays out of it.
@@ -107,6 +116,7 @@ private:
     void enableSlotHotKey(int digit) override;
     void disableSlotHotKey(int digit) override;
     void registerStartUpSlotHotKeys(const QVector<int> &digits) override;
+    void toggleRecording() override;
 
     // Start-up (app/mainwindow.cpp).
     void fitStatusLineToTwoLines();
@@ -123,10 +133,21 @@ private:
     void startPendingRunWhenIdle();
     QString clipboardTextForInterpreter();
 
-    // Hotkeys (app/hotkeydispatch.cpp). The sixteen atoms, each also the id of its hotkey:
-    // CtrlM, CtrlQ, CtrlE, CtrlW, CtrlK, CtrlT, then Ctrl_1 … Ctrl_9, Ctrl_0 (0 while not
-    // added).
-    quint16 m_hotKeyAtoms[16] = {};
+    // Recording (app/recordcontrol.cpp).
+    void startRecording();
+    void stopRecording();
+    void showRecordingState(bool recording);
+    bool refuseRunWhileRecording();
+    recording::Options recordingOptions() const;
+    QRect ownScreenArea() const;
+    // Puts recorded lines at the editor's cursor as one step of its undo history (editor.cpp).
+    void insertRecordedLines(const QStringList &lines);
+
+    // Hotkeys (app/hotkeydispatch.cpp). The atoms, each also the id of its hotkey: CtrlM,
+    // CtrlQ, CtrlE, CtrlW, CtrlK, CtrlT, then Ctrl_1 … Ctrl_9, Ctrl_0, then CtrlAltR (0 while
+    // not added).
+    quint16 m_hotKeyAtoms[hotkeys::atomCount] = {};
+    bool m_hotKeyRegistered[hotkeys::atomCount] = {}; // the system gave us the key
     QStringList m_unavailableHotKeys; // start-up keys another program holds ("Ctrl+E")
     bool addAndRegisterHotKey(int index);
     void releaseHotKey(int index);
@@ -136,6 +157,8 @@ private:
     void showUnavailableHotKeys(const QStringList &keys);
     void runSlotScript(int digit);
     void insertMouseCoordinates(const QPoint &position);
+    // Every hotkey the program holds now, which a recording leaves out.
+    QVector<recording::HotKey> registeredHotKeys() const;
     static void hotKeyPressed(void *window, unsigned modifiers, unsigned virtualKey);
 
     // Editor (app/editor.cpp).
@@ -169,6 +192,9 @@ private:
     SavedGeometry m_savedGeometry;
     bool m_finalMessageShown = false; // file-start mode: the one message box is up
     bool m_settingsFailureShown = false; // a setting could not be saved, and that was said
+
+    std::unique_ptr<Recorder> m_recorder;
+    bool m_hiddenForRecording = false; // shown again when the recording stops
 
     // A run asked for while the previous one still finishes its last line.
     bool m_hasPendingRun = false;

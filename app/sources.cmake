@@ -9,6 +9,8 @@ target_sources(quorvel_app PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/guithreadcall.cpp ${CMAKE_CURRENT_LIST_DIR}/guithreadcall.h
     ${CMAKE_CURRENT_LIST_DIR}/mainwindow.cpp ${CMAKE_CURRENT_LIST_DIR}/mainwindow.h
     ${CMAKE_CURRENT_LIST_DIR}/runcontrol.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/recordcontrol.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/recorder.cpp ${CMAKE_CURRENT_LIST_DIR}/recorder.h
     ${CMAKE_CURRENT_LIST_DIR}/dialogs.cpp ${CMAKE_CURRENT_LIST_DIR}/dialogs.h
     ${CMAKE_CURRENT_LIST_DIR}/systemtray.cpp ${CMAKE_CURRENT_LIST_DIR}/systemtray.h
     ${CMAKE_CURRENT_LIST_DIR}/scriptfiles.cpp ${CMAKE_CURRENT_LIST_DIR}/scriptfiles.h

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QMenu>
+#include <QPainter>
 
 QString idleTrayIconPath()
 {
@@ -15,6 +16,29 @@ QString runningTrayIconPath(int stepNumber)
                                           ":/images/Quorvel_4.ico", ":/images/Quorvel_5.ico"};
     const int frame = ((stepNumber % 4) + 4) % 4;
     return QString::fromLatin1(frames[frame]);
+}
+
+QIcon recordingTrayIcon()
+{
+    // Painted at each size the idle icon has, so every tray picks a sharp one.
+    const QIcon idle(idleTrayIconPath());
+    QList<QSize> sizes = idle.availableSizes();
+    if (sizes.isEmpty())
+        sizes << QSize(16, 16) << QSize(32, 32);
+    QIcon icon;
+    for (const QSize &size : qAsConst(sizes)) {
+        QPixmap pixmap = idle.pixmap(size);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal diameter = qMax(6.0, size.width() * 0.55);
+        const QRectF dot(size.width() - diameter, size.height() - diameter, diameter, diameter);
+        painter.setPen(QPen(Qt::white, qMax(1.0, diameter / 8)));
+        painter.setBrush(QColor(0xe0, 0x10, 0x10));
+        painter.drawEllipse(dot.adjusted(0.5, 0.5, -0.5, -0.5));
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 SystemTray::SystemTray(QObject *parent)

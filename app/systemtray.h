@@ -33,3 +33,5 @@ private:
 // The idle icon and the four frames of the running animation.
 QString idleTrayIconPath();
 QString runningTrayIconPath(int stepNumber);
+// The idle icon with a red dot: a recording goes on.
+QIcon recordingTrayIcon();

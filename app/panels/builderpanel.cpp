@@ -5,6 +5,7 @@
 #include "builder/buildertext.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
@@ -17,6 +18,16 @@ QSpinBox *spinBoxOf(const QObject *panel, const char *name)
 {
     return panels::child<QSpinBox>(panel, name);
 }
+
+QComboBox *recordDelaysOf(const QObject *panel)
+{
+    return panels::child<QComboBox>(panel, "cmbBox_RecordDelays");
+}
+
+// The pause choices in the order of the combo box's entries.
+constexpr recording::Options::Delays kRecordDelays[] = {recording::Options::Delays::AsRecorded,
+    recording::Options::Delays::Rounded, recording::Options::Delays::Fixed};
+constexpr int kRecordDelayChoices = int(sizeof(kRecordDelays) / sizeof(kRecordDelays[0]));
 
 } // namespace
 
@@ -57,6 +68,33 @@ void BuilderPanel::restoreSettings()
         const QSignalBlocker quiet(delay); // the stored value needs no rewrite
         delay->setValue(leadingNumber(msec));
     }
+
+    panels::child<QCheckBox>(this, "cBox_RecordHideWindow")
+        ->setChecked(m_host->setting("RecordHideWindow").startsWith('y'));
+    // Only a choice the box has; anything else keeps the first.
+    const int delays = leadingNumber(m_host->setting("RecordDelays"));
+    if (delays >= 0 && delays < kRecordDelayChoices)
+        recordDelaysOf(this)->setCurrentIndex(delays);
+}
+
+bool BuilderPanel::hidesWindowWhileRecording() const
+{
+    return panels::child<QCheckBox>(this, "cBox_RecordHideWindow")->isChecked();
+}
+
+recording::Options BuilderPanel::recordingOptions() const
+{
+    recording::Options options;
+    const int choice = recordDelaysOf(this)->currentIndex();
+    options.delays = kRecordDelays[qBound(0, choice, kRecordDelayChoices - 1)];
+    options.fixedDelayMs = spinBoxOf(this, "sBox_MsecSleep")->value();
+    return options;
+}
+
+void BuilderPanel::showRecording(bool recording)
+{
+    panels::child<QPushButton>(this, "pBtn_Record")
+        ->setText(recording ? QStringLiteral("停止录制") : QStringLiteral("录制"));
 }
 
 bool BuilderPanel::addsDelays() const
@@ -268,6 +306,24 @@ void BuilderPanel::on_cBox_AutoAddMSleep_clicked()
 void BuilderPanel::on_sBox_MsecSleep_valueChanged(int)
 {
     m_host->writeSetting("MsecSleep", delayMsec());
+}
+
+// Recording
+
+void BuilderPanel::on_pBtn_Record_clicked()
+{
+    m_host->toggleRecording();
+}
+
+void BuilderPanel::on_cBox_RecordHideWindow_clicked()
+{
+    m_host->writeSetting("RecordHideWindow", panels::yesNo(hidesWindowWhileRecording()));
+}
+
+// activated, not currentIndexChanged: only the user's choice is written, never a restore.
+void BuilderPanel::on_cmbBox_RecordDelays_activated(int index)
+{
+    m_host->writeSetting("RecordDelays", QString::number(index));
 }
 
 // Text, addresses, files

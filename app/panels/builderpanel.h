@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/panels/panelsettings.h"
+#include "engine/recording.h"
 
 #include <QWidget>
 
@@ -16,6 +17,8 @@ public:
     public:
         // Inserts text at the script editor's cursor, replacing its selection.
         virtual void insertIntoScript(const QString &text) = 0;
+        // Starts a recording of the user's input, or stops the one that goes on.
+        virtual void toggleRecording() = 0;
 
     protected:
         ~Host() = default;
@@ -31,6 +34,12 @@ public:
     // Whether builder lines get a delay line after them, and that delay (Ctrl+M follows it).
     bool addsDelays() const;
     QString delayMsec() const;
+
+    // The recorder's choices: hide the window while recording, and how pauses are written.
+    bool hidesWindowWhileRecording() const;
+    recording::Options recordingOptions() const;
+    // The record button as a recording goes on or not.
+    void showRecording(bool recording);
 
 public slots:
     void on_pBtn_MouseLeftDoubleClick_clicked();
@@ -78,6 +87,9 @@ public slots:
     void on_pBtn_AdslDisconnect_clicked();
     void on_cBox_AutoAddMSleep_clicked();
     void on_sBox_MsecSleep_valueChanged(int value);
+    void on_pBtn_Record_clicked();
+    void on_cBox_RecordHideWindow_clicked();
+    void on_cmbBox_RecordDelays_activated(int index);
 
 private:
     // An "auto" button adds the delay line in a second insertion when automatic delays are on.

@@ -117,7 +117,7 @@ private slots:
 void TestHotKeys::startUpRegistration_data()
 {
     QTest::addColumn<QByteArray>("settings");
-    QTest::addColumn<QStringList>("slotCalls"); // after the five fixed keys
+    QTest::addColumn<QStringList>("slotCalls"); // after the six fixed keys
 
     QTest::newRow("no slots") << QByteArray() << QStringList();
     // Slots in the order 1 … 9, 0; the first letter decides.
@@ -135,7 +135,8 @@ void TestHotKeys::startUpRegistration()
     auto t = std::make_unique<TestWindow>(settings);
     QStringList expected {"addAtom:CtrlM", "register:CtrlM:2:77", "addAtom:CtrlQ",
         "register:CtrlQ:2:81", "addAtom:CtrlE", "register:CtrlE:2:69", "addAtom:CtrlW",
-        "register:CtrlW:2:87", "addAtom:CtrlK", "register:CtrlK:2:75"};
+        "register:CtrlW:2:87", "addAtom:CtrlK", "register:CtrlK:2:75", "addAtom:CtrlAltR",
+        "register:CtrlAltR:3:82"};
     expected << slotCalls;
     QCOMPARE(hotKeyCalls(t->platform), expected);
     QCOMPARE(status(*t)->text(), runHintText());
@@ -145,7 +146,7 @@ void TestHotKeys::startUpRegistration()
     FakePlatform &platform = t->platform;
     t->window.reset();
     QStringList release;
-    for (const char *name : {"CtrlM", "CtrlE", "CtrlQ", "CtrlK", "CtrlW"})
+    for (const char *name : {"CtrlM", "CtrlE", "CtrlQ", "CtrlK", "CtrlW", "CtrlAltR"})
         release << QStringLiteral("unregister:") + name << QStringLiteral("deleteAtom:") + name;
     for (const QString &call : slotCalls) {
         if (call.startsWith(QLatin1String("addAtom:"))) {

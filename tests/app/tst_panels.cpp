@@ -53,6 +53,7 @@ public:
     const ProcessState &process() const override { return processState; }
     Platform &platform() override { return fakePlatform; }
     void insertIntoScript(const QString &text) override { log << QStringLiteral("insert:") + text; }
+    void toggleRecording() override { log << QStringLiteral("record"); }
     QString scriptText() const override { return QStringLiteral("editor text"); }
     void showScript(const QString &text) override { log << QStringLiteral("show:") + text; }
     void restartUndoHistory() override { log << QStringLiteral("undo history"); }

@@ -166,6 +166,35 @@ public:
     }
     // --- end global hotkeys ---
 
+    // --- recording the user's input ---
+    // Prepared: whether this desktop "can" record. The handler is kept while recording, and
+    // emitInput hands it an event on the calling thread, as the system would on the GUI thread.
+    bool recordingAvailable = true;
+    InputHandler inputHandler;
+
+    bool startInputRecording(InputHandler handler) override
+    {
+        calls << QStringLiteral("record:start");
+        if (!recordingAvailable)
+            return false;
+        inputHandler = std::move(handler);
+        return true;
+    }
+    void stopInputRecording() override
+    {
+        calls << QStringLiteral("record:stop");
+        inputHandler = nullptr;
+    }
+    // false when nobody records.
+    bool emitInput(const InputEvent &event)
+    {
+        if (!inputHandler)
+            return false;
+        inputHandler(event);
+        return true;
+    }
+    // --- end recording the user's input ---
+
     // --- commands, files and folders ---
     // Prepared: a command line that never returns by itself (it ends once the caller stops
     // waiting). Files are "there" when listed in existingFiles; moves and copies update it.
