@@ -21,3 +21,7 @@ target_sources(quorvel_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/api/hotkeys.cpp ${CMAKE_CURRENT_LIST_DIR}/api/hotkeys.h)
 # Script patterns: where an absolute path starts.
 target_sources(quorvel_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/pathpattern.cpp)
+# Recording the user's input: low-level hooks.
+target_sources(quorvel_platform PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/winrecorder.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/api/recorder.cpp ${CMAKE_CURRENT_LIST_DIR}/api/recorder.h)

@@ -51,6 +51,13 @@ public:
     FileResult copyFile(const QString &source, const QString &destination) override;
     // --- end commands, files and folders ---
 
+    // --- recording the user's input ---
+    // Low-level keyboard and mouse hooks on the GUI thread (winrecorder.cpp, api/recorder.h).
+    // A stop delivers what the user did before it, then nothing more.
+    bool startInputRecording(InputHandler handler) override;
+    void stopInputRecording() override;
+    // --- end recording the user's input ---
+
     // --- autostart and file association ---
     // The Run value of the machine and the classes root (winautostart.cpp).
     bool setAutostart(const QString &executablePath, const QString &argument) override;

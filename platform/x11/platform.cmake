@@ -3,8 +3,14 @@ target_sources(quorvel_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/x11platform.cpp ${CMAKE_CURRENT_LIST_DIR}/x11platform.h)
 # Synthetic input through XTest.
 find_package(X11 REQUIRED)
-target_sources(quorvel_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11input.cpp)
+target_sources(quorvel_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11input.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/x11keysyms.cpp ${CMAKE_CURRENT_LIST_DIR}/x11keysyms.h)
 target_link_libraries(quorvel_platform PUBLIC X11::X11 X11::Xtst)
+# Recording the user's input through RECORD (part of libXtst), on a thread of its own; XInput 2
+# raw events make the server send the recording at once.
+find_package(Threads REQUIRED)
+target_sources(quorvel_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11recorder.cpp)
+target_link_libraries(quorvel_platform PUBLIC Threads::Threads X11::Xi)
 # Command lines, files and folders; autostart and the script file association.
 target_sources(quorvel_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/x11system.cpp

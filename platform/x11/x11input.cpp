@@ -1,6 +1,7 @@
 // Synthetic keys, buttons and pointer moves on X11 through XTest. The events go out on a
 // display connection of this file's own, so they never interleave with the toolkit's requests
 // and can be sent from the interpreter thread.
+#include "platform/x11/x11keysyms.h"
 #include "platform/x11/x11platform.h"
 
 #include <QMutex>
@@ -16,45 +17,6 @@
 #include <X11/keysym.h>
 
 namespace {
-
-// Windows virtual-key codes and their X keysyms. The codes that come in runs (letters, digit
-// row, keypad digits, function keys) are worked out in keysymForVirtualKey.
-struct KeyPair
-{
-    int virtualKey;
-    KeySym sym;
-};
-constexpr KeyPair kKeyTable[] = {{8, XK_BackSpace}, {9, XK_Tab}, {12, XK_Clear}, {13, XK_Return},
-    {16, XK_Shift_L}, {17, XK_Control_L}, {18, XK_Alt_L}, {19, XK_Pause}, {20, XK_Caps_Lock},
-    {27, XK_Escape}, {32, XK_space}, {33, XK_Prior}, {34, XK_Next}, {35, XK_End}, {36, XK_Home},
-    {37, XK_Left}, {38, XK_Up}, {39, XK_Right}, {40, XK_Down}, {44, XK_Print}, {45, XK_Insert},
-    {46, XK_Delete}, {91, XK_Super_L}, {92, XK_Super_R}, {93, XK_Menu}, {106, XK_KP_Multiply},
-    {107, XK_KP_Add}, {108, XK_KP_Separator}, {109, XK_KP_Subtract}, {110, XK_KP_Decimal},
-    {111, XK_KP_Divide}, {144, XK_Num_Lock}, {145, XK_Scroll_Lock}, {160, XK_Shift_L},
-    {161, XK_Shift_R}, {162, XK_Control_L}, {163, XK_Control_R}, {164, XK_Alt_L}, {165, XK_Alt_R},
-    {186, XK_semicolon}, {187, XK_equal}, {188, XK_comma}, {189, XK_minus}, {190, XK_period},
-    {191, XK_slash}, {192, XK_grave}, {219, XK_bracketleft}, {220, XK_backslash},
-    {221, XK_bracketright}, {222, XK_apostrophe}};
-
-// The X keysym of a Windows virtual-key code; NoSymbol for codes without a counterpart.
-// Letters give the lower-case keysym, so the key arrives without Shift, as on Windows; the
-// digits 96 … 105 are the keypad's.
-KeySym keysymForVirtualKey(int vk)
-{
-    if (vk >= 'A' && vk <= 'Z')
-        return XK_a + (vk - 'A');
-    if (vk >= '0' && vk <= '9')
-        return XK_0 + (vk - '0');
-    if (vk >= 96 && vk <= 105)
-        return XK_KP_0 + (vk - 96);
-    if (vk >= 112 && vk <= 135)
-        return XK_F1 + (vk - 112);
-    for (const KeyPair &pair : kKeyTable) {
-        if (pair.virtualKey == vk)
-            return pair.sym;
-    }
-    return NoSymbol;
-}
 
 // Where a keysym stands in the keyboard map as it is now.
 struct KeycodeSearch
@@ -129,7 +91,7 @@ void XInput::key(int virtualKey, bool press)
     QMutexLocker lock(&m_mutex);
     if (!open())
         return;
-    const KeySym sym = keysymForVirtualKey(virtualKey & 0xFF);
+    const KeySym sym = x11keys::keysymForVirtualKey(virtualKey & 0xFF);
     if (sym == NoSymbol)
         return;
     const KeyCode code = keycodeFor(sym);

@@ -47,6 +47,14 @@ public:
     FileResult copyFile(const QString &source, const QString &destination) override;
     // --- end commands, files and folders ---
 
+    // --- recording the user's input ---
+    // The RECORD extension on connections and a thread of their own (x11recorder.cpp). A stop
+    // delivers what the user did before it, then nothing more; the keyboard map is the one of
+    // the start.
+    bool startInputRecording(InputHandler handler) override;
+    void stopInputRecording() override;
+    // --- end recording the user's input ---
+
     // --- autostart and file association ---
     // XDG autostart entry, MIME type, desktop entry and default application (x11autostart.cpp).
     bool setAutostart(const QString &executablePath, const QString &argument) override;

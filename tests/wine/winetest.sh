@@ -5,7 +5,7 @@
 #
 #   winetest.sh CASE     CASE: setup filestart_clipboard filestart_notice single_instance
 #                              gbk_script csv_gbk files processes input hotkeys registry
-#                              startup release_zip window_icon notice_texts check
+#                              startup release_zip window_icon notice_texts check recorder
 #   winetest.sh dpi DPI  display scaling at 96 or 144 DPI (in a prefix of its own)
 #
 # Environment (set by CTest): QUORVEL_WIN_EXE, WINEPROBE_EXE, WINETEST_DIR (a build folder
@@ -663,6 +663,39 @@ right click, full-width comma|鼠标->30，40\n鼠标->右键单击|rdown 30,40;
 relative move, button held|鼠标->100,100\n鼠标->20*-10\n鼠标->左键按下\n鼠标->左键提起|ldown 120,90;lup 120,90|-
 position read back|鼠标->321,123\n鼠标->(复制)||321,123
 EOF
+}
+
+# The recorder's low-level hooks: what the user does through the X server arrives, with the
+# text typed under Shift and without Ctrl; the probe's own injected key does not.
+case_recorder() {
+    local rprobe=${RECORDERPROBE_EXE:-}
+    [ -f "$rprobe" ] || exit 77
+    start_xvfb
+    run_dir=$(mktemp -d "$work/run.XXXXXX")
+    fresh_session
+    local log="$run_dir/recorder.log" i window got expected probe_pid
+    wine "$rprobe" >"$log" 2>/dev/null &
+    probe_pid=$!
+    disown
+    for ((i = 0; i < 200; i++)); do
+        grep -q . "$log" && break
+        sleep 0.1
+    done
+    grep -qx ready <(tr -d '\r' <"$log") || fail "recorder probe: $(cat "$log")"
+    window=$(xdotool search --sync --name '^recorderprobe$' | head -1)
+    xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+    xdotool type 'aB!'
+    xdotool key ctrl+c Return
+    xdotool mousemove 100 120 click 1
+    xdotool mousemove 150 130 click 3
+    xdotool key F12
+    wait_exit "$probe_pid" 20 || fail "the recorder probe did not see F12 go up"
+    got=$(tail -n +2 "$log" | tr -d '\r' | paste -sd ';')
+    expected="down 65 'a';up 65;down 160 '';down 66 'B';up 160;up 66;down 160 '';down 49 '!'"
+    expected+=";up 160;up 49;down 162 '';down 67 'c';up 162;up 67;down 13 '';up 13"
+    expected+=";press 1 100,120;release 1 100,120;press 3 150,130;release 3 150,130"
+    [ "$got" = "$expected" ] || fail "recorded '$got', expected '$expected'"
+    note "recorder: ok"
 }
 
 # Chinese Windows: 存csv appends GBK bytes and CR LF; 查csv decodes a GBK file. The files are
