@@ -1,7 +1,8 @@
-// Preparation time of a large script (with and without the origins of its lines) and
-// interpreter throughput without pacing.
+// Preparation time of a large script (with and without the origins of its lines),
+// interpreter throughput without pacing, and the recorder's conversion of events into lines.
 #include "engine/checker.h"
 #include "engine/preparation.h"
+#include "engine/recording.h"
 #include "scriptrun.h"
 
 #include <QDir>
@@ -381,6 +382,68 @@ void BM_InterpreterThroughput(benchmark::State &state)
         double(linesPerRun) * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_InterpreterThroughput)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// 10,000 recorded events of an ordinary session: words typed with a few corrections and
+// capitals, clicks and double clicks, Ctrl+S and Enter, a pause now and then. The event-to-line
+// budget of the recorder is 5 ms; per_event shows the conversion's share of it.
+QVector<recording::InputEvent> sessionEvents(int count)
+{
+    using Event = recording::InputEvent;
+    QVector<Event> events;
+    qint64 t = 0;
+    const auto add = [&](Event::Kind kind, int key, const QString &text = {}, QPoint at = {}) {
+        Event e;
+        e.kind = kind;
+        e.timeMs = t += 40 + (events.size() % 7) * 30;
+        e.virtualKey = key;
+        e.text = text;
+        e.button = 1;
+        e.position = at;
+        events << e;
+    };
+    const QString words = QStringLiteral("The report for May is attached // see [page 3] ");
+    for (int i = 0; events.size() < count; ++i) {
+        const QChar c = words.at(i % words.size());
+        add(Event::KeyDown, c.toUpper().unicode(), c);
+        add(Event::KeyUp, c.toUpper().unicode());
+        if (i % 50 == 7) {
+            add(Event::KeyDown, 8);
+            add(Event::KeyUp, 8);
+        } else if (i % 50 == 20) {
+            const QPoint at(100 + i % 300, 200);
+            for (int click = 0; click < 1 + i % 2; ++click) {
+                add(Event::ButtonDown, -1, {}, at);
+                add(Event::ButtonUp, -1, {}, at);
+            }
+        } else if (i % 50 == 35) {
+            add(Event::KeyDown, 17);
+            add(Event::KeyDown, 'S', QStringLiteral("s"));
+            add(Event::KeyUp, 'S');
+            add(Event::KeyUp, 17);
+            add(Event::KeyDown, 13);
+            add(Event::KeyUp, 13);
+        }
+    }
+    events.resize(count);
+    return events;
+}
+
+void BM_RecordingToLines(benchmark::State &state)
+{
+    const QVector<recording::InputEvent> events = sessionEvents(10000);
+    recording::Options options;
+    options.ownHotKeys = {{3, 'R'}};
+    int lines = 0;
+    for (auto _ : state) {
+        lines = recording::linesOf(events, options).size();
+        benchmark::DoNotOptimize(lines);
+    }
+    state.counters["lines"] = lines;
+    state.counters["per_event"]
+        = benchmark::Counter(double(events.size()) * double(state.iterations()),
+            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_RecordingToLines)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

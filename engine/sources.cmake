@@ -30,3 +30,7 @@ target_sources(quorvel_engine PRIVATE
 )
 target_sources(quorvel_engine PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/keynames.cpp ${CMAKE_CURRENT_LIST_DIR}/keynames.h)
+target_sources(quorvel_engine PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/recording_detail.h
+    ${CMAKE_CURRENT_LIST_DIR}/recording_lines.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/recording_paste.cpp)
