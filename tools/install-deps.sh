@@ -10,7 +10,7 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends \
     cmake ninja-build g++ pkg-config \
-    qtbase5-dev qtbase5-dev-tools libqt5x11extras5-dev libxtst-dev libx11-dev libxcb-shm0-dev \
+    qtbase5-dev qtbase5-dev-tools libqt5x11extras5-dev libxtst-dev libxi-dev libx11-dev libxcb-shm0-dev \
     qttranslations5-l10n \
     libbenchmark-dev clang libclang-rt-14-dev \
     xvfb xdotool xclip x11-utils x11-apps imagemagick openbox trayer \

@@ -698,6 +698,82 @@ case_recorder() {
     note "recorder: ok"
 }
 
+# Starts the probe's input target (640 x 480 at the top left), logging to the file given.
+start_target() {
+    local log=$1 i
+    : >"$log"
+    wine "$probe" target 640 480 >>"$log" 2>/dev/null &
+    disown
+    for ((i = 0; i < 200; i++)); do
+        grep -q . "$log" && break
+        sleep 0.1
+    done
+    grep -qx ready <(tr -d '\r' <"$log") || fail "input target: $(cat "$log")"
+}
+
+# The clicks and the Tab key as a target logged them, ";" between them (typed text, the
+# hotkeys' leftovers and the paste's Ctrl+V are looked at apart).
+clicks_and_keys() {
+    tail -n +2 "$1" | tr -d '\r' | grep -E '^[lr](down|up|dbl) |^(down|up) 9$' | paste -sd ';'
+}
+
+# The program's own recorder: Ctrl+Alt+R, a click, typing and Tab in a Wine window, Ctrl+Alt+R;
+# then Ctrl+E runs the recorded lines (and saves them as the default script) into a fresh
+# target, which sees the same clicks and keys; the typed text arrives through the clipboard.
+case_recorder_program() {
+    command -v xdotool >/dev/null || fail "xdotool is missing"
+    start_xvfb
+    run_dir=$(mktemp -d "$work/run.XXXXXX")
+    make_program_folder "$run_dir/prog"
+    mkdir -p "$run_dir/prog/ZtFiles"
+    fresh_session
+    start_quorvel "$run_dir/prog" -autorun
+    local resident=$last_pid i script first second
+    sleep 3 # resident in the tray, its hotkeys registered
+    alive "$resident" || fail "the resident program ended"
+    start_target "$run_dir/first.log"
+    # Wine hears keys only through one of its windows: the one under the pointer.
+    xdotool mousemove 320 240
+    sleep 0.5
+    xdotool key ctrl+alt+r
+    sleep 1
+    xdotool mousemove 100 60 click 1
+    sleep 0.4
+    xdotool type --delay 80 'ab'
+    xdotool key Tab
+    sleep 0.4
+    xdotool key ctrl+alt+r
+    sleep 1
+    first=$(clicks_and_keys "$run_dir/first.log")
+    [ "$first" = "ldown 100,60;lup 100,60;down 9;up 9" ] || fail "the first target saw '$first'"
+    probe close "input target" >/dev/null 2>&1 || true
+    sleep 0.5
+    start_target "$run_dir/second.log"
+    xdotool mousemove 320 240
+    sleep 0.5
+    xdotool key ctrl+e
+    for ((i = 0; i < 100; i++)); do
+        [ -s "$run_dir/prog/ZtFiles/Quorvel.zt" ] && break
+        sleep 0.1
+    done
+    script=$(iconv -f GBK -t UTF-8 "$run_dir/prog/ZtFiles/Quorvel.zt" | tr -d '\r' | paste -sd ';')
+    note "recorded: $script"
+    case ";$script;" in
+    *";鼠标->100,60;"*"鼠标->左键单击;"*"粘贴->ab;"*"键盘->Tab;"*) ;;
+    *) fail "the recorded script is '$script'" ;;
+    esac
+    for ((i = 0; i < 100; i++)); do
+        second=$(clicks_and_keys "$run_dir/second.log")
+        [ "$second" = "$first" ] && break
+        sleep 0.2
+    done
+    [ "$second" = "$first" ] || fail "the replay gave '$second', the recording '$first'"
+    grep -q '^down 86' <(tr -d '\r' <"$run_dir/second.log") || fail "the replay pasted nothing"
+    wait_clip ab 10 || fail "the replay's clipboard holds '$got'"
+    alive "$resident" || fail "the resident program ended"
+    note "recorded and replayed: ok"
+}
+
 # Chinese Windows: 存csv appends GBK bytes and CR LF; 查csv decodes a GBK file. The files are
 # read byte for byte here.
 case_csv_gbk() {
