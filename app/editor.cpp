@@ -157,14 +157,7 @@ void MainWindow::on_tEdt_ExecuteText_textChanged()
         return;
     }
 
-    // Only restarts the wait for a pause in typing: the check itself never runs in a keystroke.
-    if (byLines)
-        state.check->textEdited();
-    else
-        state.check->textReplaced();
-    if (QFileInfo::exists(scriptFiles()->currentScriptPath())) // none loaded: an empty path
-        ui->lb_ShowDisposingFile->setText(editingHint(scriptFiles()->currentScriptName()));
-
+    noteScriptEdited(byLines);
     if (byLines) {
         const int from = qMax(0, position - 3);
         const QString around = plainSlice(edit->document(), from, position + 2);
@@ -191,6 +184,17 @@ void MainWindow::on_tEdt_ExecuteText_textChanged()
         state.history.record(edit->toPlainText(), position, scroll);
     }
     unmuteChanges(edit, this);
+}
+
+void MainWindow::noteScriptEdited(bool byLines)
+{
+    // Only restarts the wait for a pause in typing: the check itself never runs in a keystroke.
+    if (byLines)
+        editorState().check->textEdited();
+    else
+        editorState().check->textReplaced();
+    if (QFileInfo::exists(scriptFiles()->currentScriptPath())) // none loaded: an empty path
+        ui->lb_ShowDisposingFile->setText(editingHint(scriptFiles()->currentScriptName()));
 }
 
 void MainWindow::showHistoryState()

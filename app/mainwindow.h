@@ -165,6 +165,9 @@ private:
     QScopedPointer<struct EditorState> m_editorState; // made on first use
     EditorState &editorState();
     void showHistoryState();
+    // A typed change (byLines) or a whole new text: the check waits for a pause, the status
+    // line tells that the script is being edited.
+    void noteScriptEdited(bool byLines);
     // The gutter, the problem marks and the run trace.
     void attachEditorCheck();
 
