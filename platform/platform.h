@@ -164,3 +164,9 @@ void attachParentConsole();
 // the clipboard, also where a clipboard keeper (a desktop's clipboard manager) would otherwise
 // keep the old text.
 void setClipboardText(const QString &text);
+
+// True when signature (64 bytes, r then s, big-endian) is a valid ECDSA P-256 signature over the
+// SHA-256 of message, made with the private half of publicKey (65 bytes: 0x04, X, Y). Anything
+// malformed is simply not valid. Thread-safe.
+bool verifyP256Signature(
+    const QByteArray &publicKey, const QByteArray &message, const QByteArray &signature);

@@ -25,3 +25,8 @@ target_sources(quorvel_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/pathpattern.cp
 target_sources(quorvel_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/winrecorder.cpp
     ${CMAKE_CURRENT_LIST_DIR}/api/recorder.cpp ${CMAKE_CURRENT_LIST_DIR}/api/recorder.h)
+# Signatures of the release feed: ECDSA P-256 through CNG.
+target_sources(quorvel_platform PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/winsignature.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/api/signature.cpp ${CMAKE_CURRENT_LIST_DIR}/api/signature.h)
+target_link_libraries(quorvel_platform PUBLIC bcrypt)

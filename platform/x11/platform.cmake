@@ -24,3 +24,7 @@ target_sources(quorvel_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11screen.cpp)
 target_link_libraries(quorvel_platform PUBLIC xcb-shm)
 # Script patterns: where an absolute path starts.
 target_sources(quorvel_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/pathpattern.cpp)
+# Signatures of the release feed: ECDSA P-256 through OpenSSL's libcrypto.
+find_package(OpenSSL REQUIRED COMPONENTS Crypto)
+target_sources(quorvel_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11signature.cpp)
+target_link_libraries(quorvel_platform PUBLIC OpenSSL::Crypto)

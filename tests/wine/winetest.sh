@@ -6,6 +6,7 @@
 #   winetest.sh CASE     CASE: setup filestart_clipboard filestart_notice single_instance
 #                              gbk_script csv_gbk files processes input hotkeys registry
 #                              startup release_zip window_icon notice_texts check recorder
+#                              feed_signature
 #   winetest.sh dpi DPI  display scaling at 96 or 144 DPI (in a prefix of its own)
 #
 # Environment (set by CTest): QUORVEL_WIN_EXE, WINEPROBE_EXE, WINETEST_DIR (a build folder
@@ -1047,6 +1048,57 @@ EOF
     [ "$(ls -l --time-style=+%s.%N "$run_dir/prog")" = "$before" ] \
         || fail "the program folder changed: $(ls -l "$run_dir/prog")"
     cd / || true
+}
+
+# The release feed's verifier on Windows (CNG through Wine's bcrypt): signatures made by the
+# maker's tool hold, a changed document or signature and another key do not. The probe is the
+# Win32 half alone; the tool needs Python with `cryptography`.
+case_feed_signature() {
+    local sprobe=${SIGNATUREPROBE_EXE:-} python=${QUORVEL_PYTHON:-}
+    [ -f "$sprobe" ] || exit 77
+    [ -n "$python" ] && "$python" -c 'import cryptography' 2>/dev/null || exit 77
+    local tool=${QUORVEL_SOURCE_DIR:?}/tools/quorvel-feed
+    start_xvfb
+    run_dir=$(mktemp -d "$work/run.XXXXXX")
+    fresh_session
+    local key other
+    key=$("$python" "$tool" keygen "$run_dir/test-private.pem" | sed -n 's/^hex: //p')
+    other=$("$python" "$tool" keygen "$run_dir/other-private.pem" | sed -n 's/^hex: //p')
+    [ ${#key} = 130 ] && [ ${#other} = 130 ] || fail "the tool made no key pair"
+    local sha
+    sha=$(printf '%064d' 0)
+    cat >"$run_dir/feed.json" <<EOF
+{"product": "Quorvel", "version": "5.5.0", "published": "2027-01-15", "notes": "修复",
+ "systems": {"windows-x64": {"url": "https://example.org/Q.zip", "size": 10, "sha256": "$sha"}}}
+EOF
+    "$python" "$tool" sign "$run_dir/test-private.pem" "$run_dir/feed.json" >"$run_dir/signed.json" \
+        || fail "the tool did not sign"
+    # The envelope's document bytes to a file, the signature as hex, and a copy of the document
+    # with one bit changed.
+    local signature
+    signature=$("$python" - "$run_dir" <<'EOF'
+import base64, json, sys
+folder = sys.argv[1]
+envelope = json.load(open(folder + "/signed.json"))
+document = base64.b64decode(envelope["feed"])
+open(folder + "/document.bin", "wb").write(document)
+open(folder + "/tampered.bin", "wb").write(document[:30] + bytes([document[30] ^ 1]) + document[31:])
+print(base64.b64decode(envelope["signature"]).hex())
+EOF
+    ) || fail "cannot read the envelope"
+    local flipped=${signature:0:100}$(printf '%x' $(((0x${signature:100:1} + 1) % 16)))${signature:101}
+    local name k file sig want got
+    # name | key | message file | signature | what the probe must say
+    while read -r name k file sig want; do
+        got=$(wine "$sprobe" "${!k}" "$(winpath "$run_dir/$file")" "${!sig}" 2>&1 | tr -d '\r')
+        [ "$got" = "$want" ] || fail "$name: the probe says '$got', expected '$want'"
+        note "$name: $got"
+    done <<'EOF'
+signed key document.bin signature valid
+tampered-document key tampered.bin signature invalid
+tampered-signature key document.bin flipped invalid
+other-key other document.bin signature invalid
+EOF
 }
 
 # Display scaling: the system's DPI is 96 or 144 (150 %) on a 1920 x 1080 screen. The window
