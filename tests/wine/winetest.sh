@@ -97,6 +97,16 @@ write_gbk() { printf '%b' "$2" | iconv -f UTF-8 -t GBK >"$1" || fail "cannot wri
 
 probe() { wine "$probe" "$@"; }
 
+# Waits up to 20 s for a probe's first line in its log.
+wait_first_line() {
+    local log=$1 i
+    for ((i = 0; i < 200; i++)); do
+        grep -q . "$log" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 # Starts Quorvel.exe of a folder in the background; the pid stays the Windows process's.
 start_quorvel() {
     local folder=$1
@@ -253,10 +263,7 @@ case_single_instance() {
         : >"$tray_out"
         wine "$probe" tray 120 30 >>"$tray_out" 2>/dev/null &
         disown
-        for ((i = 0; i < 200; i++)); do
-            grep -q . "$tray_out" && break
-            sleep 0.1
-        done
+        wait_first_line "$tray_out" || true
         grep -qx ready "$tray_out" || fail "$name: stand-in tray: $(cat "$tray_out")"
         if [ -n "$arg" ]; then start_quorvel "$run_dir/prog" "$arg"; else start_quorvel "$run_dir/prog"; fi
         second=$last_pid
@@ -357,10 +364,7 @@ case_hotkeys() {
             : >"$run_dir/target.log"
             wine "$probe" target 640 480 >>"$run_dir/target.log" 2>/dev/null &
             disown
-            for ((i = 0; i < 200; i++)); do
-                grep -q . "$run_dir/target.log" && break
-                sleep 0.1
-            done
+            wait_first_line "$run_dir/target.log" || true
             grep -qx ready "$run_dir/target.log" || fail "$name: input target: $(cat "$run_dir/target.log")"
             xdotool mousemove 320 240
         fi
@@ -634,10 +638,7 @@ case_input() {
         : >"$log"
         wine "$probe" target 640 480 >>"$log" 2>/dev/null &
         disown
-        for ((i = 0; i < 200; i++)); do
-            grep -q . "$log" && break
-            sleep 0.1
-        done
+        wait_first_line "$log" || true
         grep -qx ready "$log" || fail "$name: input target: $(cat "$log")"
         write_gbk "$run_dir/case$n.zt" "$script"
         start_quorvel "$run_dir/prog" "$(winpath "$run_dir/case$n.zt")"
@@ -678,10 +679,7 @@ case_recorder() {
     wine "$rprobe" >"$log" 2>/dev/null &
     probe_pid=$!
     disown
-    for ((i = 0; i < 200; i++)); do
-        grep -q . "$log" && break
-        sleep 0.1
-    done
+    wait_first_line "$log" || true
     grep -qx ready <(tr -d '\r' <"$log") || fail "recorder probe: $(cat "$log")"
     window=$(xdotool search --sync --name '^recorderprobe$' | head -1)
     xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
@@ -705,10 +703,7 @@ start_target() {
     : >"$log"
     wine "$probe" target 640 480 >>"$log" 2>/dev/null &
     disown
-    for ((i = 0; i < 200; i++)); do
-        grep -q . "$log" && break
-        sleep 0.1
-    done
+    wait_first_line "$log" || true
     grep -qx ready <(tr -d '\r' <"$log") || fail "input target: $(cat "$log")"
 }
 
@@ -1174,10 +1169,7 @@ case_dpi() {
     : >"$log"
     wine "$probe" pattern 1400 700 120 90 "$(winpath "$pattern")" >>"$log" 2>/dev/null &
     disown
-    for ((i = 0; i < 200; i++)); do
-        grep -q . "$log" && break
-        sleep 0.1
-    done
+    wait_first_line "$log" || true
     grep -qx ready "$log" || fail "pattern window: $(cat "$log")"
     local dir
     dir=$(winpath "$run_dir")
