@@ -25,7 +25,8 @@ EditorCheck::EditorCheck(QTextEdit *edit, QLabel *summary)
     connect(&m_pause, &QTimer::timeout, this, &EditorCheck::startCheck);
     m_gutter->setToolTipSource([this](const QTextBlock &block) { return m_marks.toolTipAt(block); });
     m_trace.onPlaceChanged = [this] { showSummary(); };
-    edit->viewport()->installEventFilter(this);
+    m_viewport = edit->viewport();
+    m_viewport->installEventFilter(this);
     showSummary();
 }
 
@@ -125,13 +126,15 @@ QVector<int> EditorCheck::shownInEditor(const preparation::PreparedScript &scrip
 // A marked line's tooltip tells its problems.
 bool EditorCheck::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != m_edit->viewport() || event->type() != QEvent::ToolTip)
+    // Only pointers are compared: the filter also sees the viewport's events while the editor
+    // is being destroyed, when no member of the editor may be called any more.
+    if (event->type() != QEvent::ToolTip || watched != m_viewport)
         return QObject::eventFilter(watched, event);
     const auto *help = static_cast<QHelpEvent *>(event);
     const QString tip = m_marks.toolTipAt(m_edit->cursorForPosition(help->pos()).block());
     if (tip.isEmpty())
         return QObject::eventFilter(watched, event);
-    QToolTip::showText(help->globalPos(), tip, m_edit->viewport());
+    QToolTip::showText(help->globalPos(), tip, m_viewport);
     return true;
 }
 

@@ -64,6 +64,7 @@ private:
     void showSummary();
 
     QTextEdit *m_edit;
+    QWidget *m_viewport; // the editor's, whose tooltips tell the problems
     QLabel *m_summary;
     EditorGutter *m_gutter;
     EditorMarks m_marks;
