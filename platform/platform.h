@@ -7,6 +7,32 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
+
+// --- downloads ---
+// A download in progress; destroying it cancels it.
+class DownloadJob
+{
+public:
+    virtual ~DownloadJob() = default;
+    // Stops the transfer and removes what was written. No handler runs once it has returned.
+    virtual void cancel() = 0;
+};
+
+struct DownloadHandlers
+{
+    // Bytes so far and the whole size (-1 while unknown); may be empty.
+    std::function<void(qint64 received, qint64 total)> progress;
+    // Runs once at the end unless the job was cancelled: ok, or a short reason for the user
+    // (downloadFailureText); body holds the bytes when no file was given. It may destroy the
+    // job; progress may not.
+    std::function<void(bool ok, const QString &reason, const QByteArray &body)> finished;
+};
+
+// Why a download failed, and the one text each reason shows.
+enum class DownloadFailure { Cancelled, Connect, Timeout, Status, Redirect, Incomplete, TooLarge, Write };
+QString downloadFailureText(DownloadFailure failure, int httpStatus = 0);
+// --- end downloads ---
 
 // Everything that talks to the operating system directly goes through this interface, so the
 // interpreter and the shell never branch on the system they run on. One implementation per
@@ -140,6 +166,18 @@ public:
         = 0;
     virtual bool dissociateScriptFiles(const QString &executablePath) = 0;
     // --- end autostart and file association ---
+
+    // --- downloads ---
+    // Seconds of silence after which a connection is given up.
+    static constexpr int downloadIdleSeconds = 30;
+    // Fetches an http(s) address in the background: to toFile (written to toFile + ".part",
+    // renamed over toFile at the end, removed on any failure) or, with an empty toFile, into
+    // memory. A size over maxBytes (announced or received) is refused; so is a body shorter
+    // than its Content-Length. Redirects are followed up to 5 times, never from https to
+    // http. Handlers run on the GUI thread, never inside this call. The base version fails.
+    virtual std::unique_ptr<DownloadJob> startDownload(
+        const QString &url, const QString &toFile, qint64 maxBytes, DownloadHandlers handlers);
+    // --- end downloads ---
 };
 
 // The implementation for the running system; lives for the whole process.

@@ -30,3 +30,8 @@ target_sources(quorvel_platform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/winsignature.cpp
     ${CMAKE_CURRENT_LIST_DIR}/api/signature.cpp ${CMAKE_CURRENT_LIST_DIR}/api/signature.h)
 target_link_libraries(quorvel_platform PUBLIC bcrypt)
+# Downloads of the online update through WinHTTP, on threads of their own.
+target_sources(quorvel_platform PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/windownload.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/api/download.cpp ${CMAKE_CURRENT_LIST_DIR}/api/download.h)
+target_link_libraries(quorvel_platform PUBLIC winhttp)

@@ -65,4 +65,10 @@ public:
     bool associateScriptFiles(const QString &executablePath, const QString &programFolder) override;
     bool dissociateScriptFiles(const QString &executablePath) override;
     // --- end autostart and file association ---
+
+    // --- downloads ---
+    // WinHTTP on a thread of each job's own (windownload.cpp, api/download.h).
+    std::unique_ptr<DownloadJob> startDownload(const QString &url, const QString &toFile,
+        qint64 maxBytes, DownloadHandlers handlers) override;
+    // --- end downloads ---
 };

@@ -28,3 +28,6 @@ target_sources(quorvel_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/pathpattern.cp
 find_package(OpenSSL REQUIRED COMPONENTS Crypto)
 target_sources(quorvel_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11signature.cpp)
 target_link_libraries(quorvel_platform PUBLIC OpenSSL::Crypto)
+# Downloads of the online update, through Qt's network access.
+target_sources(quorvel_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/x11download.cpp)
+target_link_libraries(quorvel_platform PUBLIC Qt5::Network)

@@ -62,4 +62,12 @@ public:
     bool associateScriptFiles(const QString &executablePath, const QString &programFolder) override;
     bool dissociateScriptFiles(const QString &executablePath) override;
     // --- end autostart and file association ---
+
+    // --- downloads ---
+    // QNetworkAccessManager on the GUI thread, streaming to the .part file (x11download.cpp).
+    std::unique_ptr<DownloadJob> startDownload(const QString &url, const QString &toFile,
+        qint64 maxBytes, DownloadHandlers handlers) override;
+    // Silence after which a connection is given up; tests shorten it.
+    int downloadIdleMs = downloadIdleSeconds * 1000;
+    // --- end downloads ---
 };

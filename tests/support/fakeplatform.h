@@ -2,9 +2,13 @@
 
 #include "platform/platform.h"
 
+#include <QFile>
 #include <QSet>
 #include <QStringList>
 #include <QThread>
+#include <QTimer>
+
+#include <memory>
 
 // Records every call that would reach the operating system, and answers from a script of
 // prepared facts, so tests can assert on what the program asked the system to do.
@@ -271,4 +275,52 @@ public:
         return !refuseDesktopSettings;
     }
     // --- end autostart and file association ---
+
+    // --- downloads ---
+    // Prepared answers by address; an address not listed cannot be reached. The answer comes
+    // on the next turn of the event loop, as from a real download; a good one with a file
+    // writes the body there (a real file: give a temporary folder). Cancelled or destroyed
+    // jobs answer nothing.
+    struct DownloadAnswer
+    {
+        bool ok = true;
+        QString reason;
+        QByteArray body;
+    };
+    QHash<QString, DownloadAnswer> downloads;
+
+    struct FakeDownloadJob : DownloadJob
+    {
+        std::shared_ptr<bool> live = std::make_shared<bool>(true);
+        ~FakeDownloadJob() override { cancel(); }
+        void cancel() override { *live = false; }
+    };
+
+    std::unique_ptr<DownloadJob> startDownload(const QString &url, const QString &toFile,
+        qint64 maxBytes, DownloadHandlers handlers) override
+    {
+        calls << QStringLiteral("download:") + url;
+        auto job = std::make_unique<FakeDownloadJob>();
+        DownloadAnswer answer = downloads.value(url,
+            DownloadAnswer {false, downloadFailureText(DownloadFailure::Connect), QByteArray()});
+        if (answer.ok && answer.body.size() > maxBytes)
+            answer = {false, downloadFailureText(DownloadFailure::TooLarge), QByteArray()};
+        QTimer::singleShot(0, [live = job->live, answer, toFile, handlers]() mutable {
+            if (!*live)
+                return;
+            if (answer.ok && handlers.progress)
+                handlers.progress(answer.body.size(), answer.body.size());
+            if (answer.ok && !toFile.isEmpty()) {
+                QFile file(toFile);
+                if (!file.open(QIODevice::WriteOnly) || file.write(answer.body) != answer.body.size())
+                    answer = {false, downloadFailureText(DownloadFailure::Write), QByteArray()};
+                else
+                    answer.body.clear();
+            }
+            if (*live && handlers.finished)
+                handlers.finished(answer.ok, answer.reason, answer.body);
+        });
+        return job;
+    }
+    // --- end downloads ---
 };

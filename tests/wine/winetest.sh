@@ -6,7 +6,7 @@
 #   winetest.sh CASE     CASE: setup filestart_clipboard filestart_notice single_instance
 #                              gbk_script csv_gbk files processes input hotkeys registry
 #                              startup release_zip window_icon notice_texts check recorder
-#                              feed_signature
+#                              feed_signature downloads
 #   winetest.sh dpi DPI  display scaling at 96 or 144 DPI (in a prefix of its own)
 #
 # Environment (set by CTest): QUORVEL_WIN_EXE, WINEPROBE_EXE, WINETEST_DIR (a build folder
@@ -44,8 +44,10 @@ export LOCPATH="$work/locale"
 wine() { env LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 wine "$@"; }
 
 xvfb_pid=
+server_pid=
 run_dir=
 cleanup() {
+    [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
     # Only this prefix's server: it ends just the Windows processes this test started.
     wineserver -k >/dev/null 2>&1
     wineserver -w >/dev/null 2>&1
@@ -1093,6 +1095,47 @@ signed key document.bin signature valid
 tampered-document key tampered.bin signature invalid
 tampered-signature key document.bin flipped invalid
 other-key other document.bin signature invalid
+EOF
+}
+
+# The downloads' WinHTTP half (downloadprobe.exe) against a small HTTP server on 127.0.0.1 that
+# this case starts: a good file arrives byte for byte with no .part left; a 404, a body cut short
+# of its Content-Length and one over the limit are refused and leave no file.
+case_downloads() {
+    local dprobe=${DOWNLOADPROBE_EXE:-} python=${QUORVEL_PYTHON:-}
+    [ -f "$dprobe" ] && [ -n "$python" ] || exit 77
+    start_xvfb
+    run_dir=$(mktemp -d "$work/run.XXXXXX")
+    fresh_session
+    head -c 300000 /dev/urandom >"$run_dir/good.bin"
+    "$python" "${QUORVEL_SOURCE_DIR:?}/tests/wine/downloadserver.py" "$run_dir" &
+    server_pid=$!
+    local i
+    for i in $(seq 100); do [ -f "$run_dir/port" ] && break; sleep 0.1; done
+    [ -f "$run_dir/port" ] || fail "the HTTP server did not start"
+    local base="http://127.0.0.1:$(cat "$run_dir/port")"
+    local name path file max want got target
+    # name | path | file (- keeps it in memory) | size limit | what the probe must say
+    while read -r name path file max want; do
+        target=-
+        [ "$file" = - ] || target=$(winpath "$run_dir/$file")
+        got=$(wine "$dprobe" "$base$path" "$target" "$max" 2>&1 | tr -d '\r')
+        [ "$got" = "$want" ] || fail "$name: the probe says '$got', expected '$want'"
+        [ ! -e "$run_dir/$file.part" ] || fail "$name: a .part file stayed behind"
+        case $want in
+        ok*)
+            [ "$file" = - ] || cmp -s "$run_dir/good.bin" "$run_dir/$file" \
+                || fail "$name: the file differs from the server's"
+            ;;
+        *) [ ! -e "$run_dir/$file" ] || fail "$name: a file stayed behind" ;;
+        esac
+        note "$name: $got"
+    done <<'EOF'
+good-file /good got.bin 1000000 ok 300000
+good-memory /good - 1000000 ok 300000
+missing /missing missing.bin 1000000 error status 404
+truncated /short short.bin 1000000 error incomplete 200
+too-large /good big.bin 1000 error toolarge 200
 EOF
 }
 
