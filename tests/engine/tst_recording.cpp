@@ -30,7 +30,7 @@ namespace {
 // (kd/ku down and up), "t:text" types text ("_" a space), "~ms" waits. A key K is a name of
 // the table below or a code, with "=text" for what it types and "?name" for the system's name
 // (no code: "?Name" alone). Every event comes 10 ms after the one before.
-QVector<InputEvent> events(const QString &spec)
+QVector<InputEvent> events(const QString &notation)
 {
     static const QHash<QString, int> codes {{"Ctrl", 17}, {"RCtrl", 163}, {"Shift", 16},
         {"Alt", 18}, {"LAlt", 164}, {"LWin", 91}, {"Enter", 13}, {"Tab", 9}, {"BS", 8}, {"Esc", 27},
@@ -55,7 +55,7 @@ QVector<InputEvent> events(const QString &spec)
         }
         list << e;
     };
-    for (const QString &token : spec.split(' ', Qt::SkipEmptyParts)) {
+    for (const QString &token : notation.split(' ', Qt::SkipEmptyParts)) {
         const QString arg = token.section(':', 1);
         if (token.startsWith('~')) {
             t += token.mid(1).toInt();
@@ -95,9 +95,9 @@ void TstRecording::lines_data()
     QTest::addColumn<int>("fixedMs");
     QTest::addColumn<QStringList>("lines");
     // Rows without a mode have no pauses: a fixed pause of 0.
-    const auto row = [](const char *name, const char *spec, const char *lines,
+    const auto row = [](const char *name, const char *notation, const char *lines,
                          Delays delays = Delays::Fixed, int fixedMs = 0) {
-        QTest::newRow(name) << QString::fromUtf8(spec) << delays << fixedMs << split(lines);
+        QTest::newRow(name) << QString::fromUtf8(notation) << delays << fixedMs << split(lines);
     };
     const Delays measured = Delays::AsRecorded;
     row("click", "c1:100,200", "鼠标->100,200|鼠标->左键单击");

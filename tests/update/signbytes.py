@@ -11,8 +11,8 @@ import sys
 
 tool_path, private, document = sys.argv[1:4]
 loader = importlib.machinery.SourceFileLoader("quorvel_feed", tool_path)
-spec = importlib.util.spec_from_loader("quorvel_feed", loader)
-tool = importlib.util.module_from_spec(spec)
+module_spec = importlib.util.spec_from_loader("quorvel_feed", loader)
+tool = importlib.util.module_from_spec(module_spec)
 loader.exec_module(tool)
 with open(document, "rb") as f:
     print(json.dumps(tool.sign_bytes(tool.load_private(private), f.read())))
