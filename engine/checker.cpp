@@ -167,16 +167,13 @@ void checkLines(const QStringList &lines, const LineCheck::FileExists &exists, C
 {
     for (int i = 0; i < lines.size(); ++i) {
         const QString &text = lines.at(i);
-        const QStringList parts = text.split(kArrow, Qt::KeepEmptyParts);
-        if (parts.size() != 2) {
-            if (parts.size() > 2)
+        ScriptLine line;
+        const int parts = splitStatement(text, &line);
+        if (parts != 2) {
+            if (parts > 2)
                 out.warning(i, QStringLiteral("一行中有多个“->”，运行时跳过此行"));
             continue;
         }
-        ScriptLine line;
-        line.text = text;
-        line.command = parts.at(0).trimmed();
-        line.argument = parts.at(1).trimmed();
         const CommandRow *row = findRow(line.command);
         if (!row) {
             out.error(i, QStringLiteral("无该命令类型"));

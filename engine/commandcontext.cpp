@@ -1,9 +1,23 @@
-// The source rule and the result target rule, shared by every command.
+// How a line splits into command and argument, the source rule and the result target rule:
+// shared by the run, every command and the checker.
 #include "engine/commandcontext.h"
 
 #include "engine/linepatterns.h"
 
+#include <QStringList>
+
 using namespace linepatterns;
+
+int splitStatement(const QString &text, ScriptLine *line)
+{
+    const QStringList parts = text.split(QStringLiteral("->"), Qt::KeepEmptyParts);
+    if (parts.size() == 2) {
+        line->text = text;
+        line->command = parts.at(0).trimmed();
+        line->argument = parts.at(1).trimmed();
+    }
+    return parts.size();
+}
 
 Source CommandContext::sourceOf(const QString &arg, bool allowClipboard, int *n)
 {

@@ -14,6 +14,10 @@ struct ScriptLine
     QString argument; // trimmed
 };
 
+// Splits a trimmed line at its "->" as a run reads it: a statement has exactly one. Returns how
+// many parts the arrows make (1 without an arrow); line is filled only when there are two.
+int splitStatement(const QString &text, ScriptLine *line);
+
 // What a command tells the run loop.
 enum class LineOutcome {
     Continue, // the run goes on (it still ends after the line when the run flag was cleared)

@@ -82,14 +82,9 @@ LineOutcome Interpreter::executeLine()
         applyElseRule();
     if (text.isEmpty())
         return LineOutcome::Continue;
-    const QStringList parts = text.split(QStringLiteral("->"), Qt::KeepEmptyParts);
-    if (parts.size() != 2)
-        return LineOutcome::Continue;
-
     ScriptLine line;
-    line.text = text;
-    line.command = parts.at(0).trimmed();
-    line.argument = parts.at(1).trimmed();
+    if (splitStatement(text, &line) != 2)
+        return LineOutcome::Continue;
     if (const Command command = findCommand(line.command))
         return command(*this, line);
     showLineError(m_index, text + QStringLiteral("(无该命令类型)"));
