@@ -128,6 +128,24 @@ void MainWindow::releaseHotKeys()
         releaseHotKey(index);
 }
 
+void MainWindow::suspendHotKeys()
+{
+    m_suspendedHotKeys.clear();
+    for (int index = 0; index < hotkeys::atomCount; ++index) {
+        if (m_hotKeyAtoms[index] != 0)
+            m_suspendedHotKeys << index;
+    }
+    releaseHotKeys();
+}
+
+void MainWindow::resumeHotKeys()
+{
+    m_platform.setHotKeyHandler(&MainWindow::hotKeyPressed, this);
+    for (int index : qAsConst(m_suspendedHotKeys))
+        addAndRegisterHotKey(index);
+    m_suspendedHotKeys.clear();
+}
+
 void MainWindow::releaseHotKey(int index)
 {
     quint16 &atom = m_hotKeyAtoms[index];

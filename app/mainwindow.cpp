@@ -7,6 +7,7 @@
 #include "app/systemtray.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
+#include "update/feed.h"
 #include "ui_mainwindow.h"
 
 #include <QAction>
@@ -26,7 +27,6 @@
 namespace {
 
 const QString kStandardTitle = QStringLiteral("OrbenixQuorvel");
-const QString kVersion = QStringLiteral("5.4");
 
 // The first place of a window without a saved one: centred across the screen and a third of the
 // way down. The screen's size is in pixels, the window's in the toolkit's units, which are larger
@@ -68,6 +68,7 @@ MainWindow::MainWindow(const ProcessState &process, Platform &platform, QWidget 
     , m_process(process)
     , m_platform(platform)
     , m_recorder(std::make_unique<Recorder>(platform))
+    , m_updater(std::make_unique<Updater>(static_cast<Updater::Host &>(*this)))
 {
     registerAppResources();
     // Every window of the program, message boxes of a file-start run included, shows its icon.
@@ -92,6 +93,8 @@ MainWindow::MainWindow(const ProcessState &process, Platform &platform, QWidget 
         m_tray = new SystemTray(this);
         connect(m_tray, &SystemTray::showWidget, this, &MainWindow::ShowSoftWindow);
         connect(m_tray, &QSystemTrayIcon::activated, this, &MainWindow::SystemTrayActivated);
+        connect(m_tray->updateAction(), &QAction::triggered, m_updater.get(),
+            [this] { m_updater->check(true); });
     }
 
     settings::ReadSettingsFile(m_settingsBuffer, m_process.settingsPath);
@@ -123,6 +126,7 @@ void MainWindow::attachPanels()
     quickRun()->attach(*this);
     scriptFiles()->attach(*this);
     settingsPanel()->attach(*this);
+    updatePanel()->attach(*this);
 }
 
 // The panels by what they do; the form names some of them after their group boxes.
@@ -159,6 +163,11 @@ ScriptFilesPanel *MainWindow::scriptFiles() const
 SettingsPanel *MainWindow::settingsPanel() const
 {
     return ui->groupBox_5;
+}
+
+UpdatePanel *MainWindow::updatePanel() const
+{
+    return ui->groupBox_Update;
 }
 
 void MainWindow::fitStatusLineToTwoLines()
@@ -230,7 +239,7 @@ void MainWindow::applySettings()
 {
     const QByteArray oem = setting("OEMVersion");
     if (oem.isEmpty())
-        setWindowTitle(kStandardTitle + kVersion);
+        setWindowTitle(kStandardTitle + programVersion());
     else
         setResellerTitle(QString::fromLocal8Bit(oem));
     setWindowIcon(QIcon(idleTrayIconPath()));
@@ -246,12 +255,53 @@ void MainWindow::applySettings()
     csvQuickTools()->restoreSettings();
     hotKeySlots()->restoreSettings();
     csvTable()->restoreSettings();
+    updatePanel()->restoreSettings();
+    startUpdateDuties();
     if (settingsPanel()->runsAtStart())
         on_pBtn_ExecuteInstruction_clicked();
 
     ui->tabWidget->setCurrentIndex(0);
     QDir().mkpath(m_process.programFolder + QStringLiteral("BmpLibrary"));
     ui->tEdt_ExecuteText->installEventFilter(this);
+}
+
+void MainWindow::startUpdateDuties()
+{
+    if (m_process.argument == Updater::updatedArgument()) {
+        // Reported once the event loop runs: a good start is a window that works.
+        QTimer::singleShot(0, this, [this] { Updater::completeAfterUpdatedStart(m_process, this); });
+        return;
+    }
+    if (startup::replacesRunningInstance(m_process.argument))
+        Updater::clearLeftovers(m_process);
+    // A moment after start-up, so the check never slows the window's first appearance.
+    QTimer::singleShot(3000, m_updater.get(), [this] {
+        m_updater->checkAtStartIfDue(QDate::currentDate());
+    });
+}
+
+bool MainWindow::busyWithRun() const
+{
+    return thread.isRunning() || m_hasPendingRun || m_recorder->isRecording();
+}
+
+void MainWindow::leaveToNewProgram()
+{
+    suspendHotKeys();
+    if (m_tray)
+        m_tray->hide();
+}
+
+void MainWindow::returnFromNewProgram()
+{
+    resumeHotKeys();
+    if (m_tray)
+        m_tray->show();
+}
+
+void MainWindow::quitForNewProgram()
+{
+    QCoreApplication::quit();
 }
 
 MainWindow::~MainWindow()
@@ -289,14 +339,14 @@ void MainWindow::writeSetting(const char *key, const QString &value)
 
 void MainWindow::setStandardTitle()
 {
-    setWindowTitle(kStandardTitle + kVersion);
+    setWindowTitle(kStandardTitle + programVersion());
     if (m_tray)
         m_tray->setToolTip(kStandardTitle);
 }
 
 void MainWindow::setResellerTitle(const QString &name)
 {
-    setWindowTitle(name + kVersion);
+    setWindowTitle(name + programVersion());
     if (m_tray)
         m_tray->setToolTip(name);
 }

@@ -7,9 +7,11 @@
 #include "app/panels/quickrunpanel.h"
 #include "app/panels/scriptfilespanel.h"
 #include "app/panels/settingspanel.h"
+#include "app/panels/updatepanel.h"
 #include "app/hotkeys.h"
 #include "app/processstate.h"
 #include "app/recorder.h"
+#include "app/updater.h"
 #include "engine/instructionthread.h"
 
 #include <QMainWindow>
@@ -42,7 +44,9 @@ class MainWindow : public QMainWindow,
                    private HotKeySlotsPanel::Host,
                    private QuickRunPanel::Host,
                    private ScriptFilesPanel::Host,
-                   private SettingsPanel::Host
+                   private SettingsPanel::Host,
+                   private UpdatePanel::Host,
+                   private Updater::Host
 {
     Q_OBJECT
 
@@ -117,6 +121,12 @@ private:
     void disableSlotHotKey(int digit) override;
     void registerStartUpSlotHotKeys(const QVector<int> &digits) override;
     void toggleRecording() override;
+    Updater &updater() override { return *m_updater; }
+    bool busyWithRun() const override;
+    QWidget *dialogParent() override { return this; }
+    void leaveToNewProgram() override;
+    void returnFromNewProgram() override;
+    void quitForNewProgram() override;
 
     // Start-up (app/mainwindow.cpp).
     void fitStatusLineToTwoLines();
@@ -154,6 +164,11 @@ private:
     void registerFixedHotKeys();
     void registerFileStartHotKey();
     void releaseHotKeys();
+    // The update's handover: every key held is let go for the new program, and taken again
+    // when the new program failed.
+    QVector<int> m_suspendedHotKeys;
+    void suspendHotKeys();
+    void resumeHotKeys();
     void showUnavailableHotKeys(const QStringList &keys);
     void runSlotScript(int digit);
     void insertMouseCoordinates(const QPoint &position);
@@ -179,6 +194,7 @@ private:
     QuickRunPanel *quickRun() const;
     ScriptFilesPanel *scriptFiles() const;
     SettingsPanel *settingsPanel() const;
+    UpdatePanel *updatePanel() const;
 
     // The thread is constructed before the form, and destroyed after it.
     QInstructionThread thread;
@@ -197,6 +213,9 @@ private:
     bool m_settingsFailureShown = false; // a setting could not be saved, and that was said
 
     std::unique_ptr<Recorder> m_recorder;
+    std::unique_ptr<Updater> m_updater;
+    // The update's first steps at start-up (app/mainwindow.cpp).
+    void startUpdateDuties();
     bool m_hiddenForRecording = false; // shown again when the recording stops
 
     // A run asked for while the previous one still finishes its last line.

@@ -31,6 +31,9 @@ void MainWindow::ExecuteInstructions(QString text)
     // Every way to start a run comes here, so this one refusal covers them all.
     if (refuseRunWhileRecording())
         return;
+    // The files under the program are being replaced and the new program is starting.
+    if (m_updater->stage() == Updater::Stage::HandingOver)
+        return;
     if (thread.isRunning()) {
         // A run that still goes on refuses the request, as its disabled button does; one
         // that was told to stop and is finishing its last line is followed by the latest

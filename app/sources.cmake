@@ -14,6 +14,7 @@ target_sources(quorvel_app PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/dialogs.cpp ${CMAKE_CURRENT_LIST_DIR}/dialogs.h
     ${CMAKE_CURRENT_LIST_DIR}/systemtray.cpp ${CMAKE_CURRENT_LIST_DIR}/systemtray.h
     ${CMAKE_CURRENT_LIST_DIR}/scriptfiles.cpp ${CMAKE_CURRENT_LIST_DIR}/scriptfiles.h
+    ${CMAKE_CURRENT_LIST_DIR}/updater.cpp ${CMAKE_CURRENT_LIST_DIR}/updater.h
 )
 # `Quorvel --check`: the command line and the report it prints.
 target_sources(quorvel_app PRIVATE
@@ -38,7 +39,7 @@ target_sources(quorvel_app PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/hotkeydispatch.cpp)
 # The form's pages and groups, each a widget class of its own (promoted in mainwindow.ui).
 set(_panels builderpanel csvquicktoolspanel csvtablepanel hotkeyslotspanel quickrunpanel
-    scriptfilespanel settingspanel)
+    scriptfilespanel settingspanel updatepanel)
 foreach(_panel ${_panels})
     target_sources(quorvel_app PRIVATE ${CMAKE_CURRENT_LIST_DIR}/panels/${_panel}.cpp
         ${CMAKE_CURRENT_LIST_DIR}/panels/${_panel}.h)

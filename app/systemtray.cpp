@@ -45,9 +45,11 @@ SystemTray::SystemTray(QObject *parent)
     : QSystemTrayIcon(parent)
     , m_menu(new QMenu) // a menu has no QObject parent here; deleted with the tray
     , m_show(new QAction(QStringLiteral("软件设置"), this))
+    , m_update(new QAction(QStringLiteral("检查更新"), this))
     , m_quit(new QAction(QStringLiteral("退出程序"), this))
 {
     m_menu->addAction(m_show);
+    m_menu->addAction(m_update);
     m_menu->addAction(m_quit);
     setContextMenu(m_menu);
     setIcon(QIcon(idleTrayIconPath()));

@@ -5,7 +5,7 @@
 class QAction;
 class QMenu;
 
-// The notification-area icon with its two-entry menu.
+// The notification-area icon with its menu: the window, the update check, quitting.
 class SystemTray : public QSystemTrayIcon
 {
     Q_OBJECT
@@ -15,6 +15,7 @@ public:
     ~SystemTray() override;
 
     QAction *showAction() const { return m_show; }
+    QAction *updateAction() const { return m_update; }
     QAction *quitAction() const { return m_quit; }
 
 signals:
@@ -27,6 +28,7 @@ public slots:
 private:
     QMenu *m_menu;
     QAction *m_show;
+    QAction *m_update;
     QAction *m_quit;
 };
 

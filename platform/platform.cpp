@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QPixmap>
+#include <QProcess>
 #include <QScreen>
 #include <QTimer>
 #include <QUrl>
@@ -96,4 +97,11 @@ std::unique_ptr<DownloadJob> Platform::startDownload(
     const QString &, const QString &, qint64, DownloadHandlers handlers)
 {
     return std::make_unique<NoDownload>(std::move(handlers));
+}
+
+qint64 Platform::startDetached(
+    const QString &program, const QStringList &arguments, const QString &folder)
+{
+    qint64 pid = 0;
+    return QProcess::startDetached(program, arguments, folder, &pid) ? pid : 0;
 }

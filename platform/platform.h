@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -166,6 +167,18 @@ public:
         = 0;
     virtual bool dissociateScriptFiles(const QString &executablePath) = 0;
     // --- end autostart and file association ---
+
+    // --- processes the program starts itself (the update's handover) ---
+    // Starts an executable with arguments in a folder, on its own: it outlives this process.
+    // Its process id, or 0 when it could not be started.
+    virtual qint64 startDetached(
+        const QString &program, const QStringList &arguments, const QString &folder);
+    // True while the process with this id runs; one that has ended is not running, even before
+    // the system has cleared it away.
+    virtual bool processRunning(qint64 pid) = 0;
+    // Ends the process with this id at once (only ever one this program started).
+    virtual void endProcess(qint64 pid) = 0;
+    // --- end processes the program starts itself ---
 
     // --- downloads ---
     // Seconds of silence after which a connection is given up.

@@ -152,6 +152,11 @@ QVector<qint64> versionNumbers(const QString &version)
 
 } // namespace
 
+QString programVersion()
+{
+    return QStringLiteral(QUORVEL_VERSION);
+}
+
 QString currentSystemName()
 {
 #ifdef Q_OS_WIN

@@ -31,6 +31,9 @@ struct FeedCheck
     bool ok() const { return reason.isEmpty(); }
 };
 
+// This program's version, as the build names it ("5.4").
+QString programVersion();
+
 // The feed's name for the system this program is built for ("windows-x64", "linux-x64").
 QString currentSystemName();
 

@@ -35,6 +35,17 @@ int WinPlatform::terminateProcessByName(const QByteArray &name)
     return name.isEmpty() ? 0 : win32::TerminateProcessByName(name.constData());
 }
 
+bool WinPlatform::processRunning(qint64 pid)
+{
+    return pid > 0 && pid <= 0xFFFFFFFF && win32::ProcessRunning(unsigned(pid));
+}
+
+void WinPlatform::endProcess(qint64 pid)
+{
+    if (pid > 0 && pid <= 0xFFFFFFFF)
+        win32::EndProcess(unsigned(pid));
+}
+
 void WinPlatform::refreshNotificationArea()
 {
     win32::RefreshNotificationArea();

@@ -90,6 +90,26 @@ int X11Platform::terminateProcessByName(const QByteArray &name)
     return 0;
 }
 
+bool X11Platform::processRunning(qint64 pid)
+{
+    if (pid <= 0 || ::kill(pid_t(pid), 0) != 0)
+        return false;
+    // A detached child is handed to whatever reaps orphans; until that happens it lingers as a
+    // zombie, which has ended all the same.
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    const int close = line.lastIndexOf(')');
+    return close < 0 || line.size() < close + 3 || (line.at(close + 2) != 'Z' && line.at(close + 2) != 'X');
+}
+
+void X11Platform::endProcess(qint64 pid)
+{
+    if (pid > 0)
+        ::kill(pid_t(pid), SIGKILL);
+}
+
 void X11Platform::refreshNotificationArea()
 {
     // X11 trays drop the icon of a dead client by themselves.

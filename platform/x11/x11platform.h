@@ -11,6 +11,8 @@ public:
     QByteArray instanceImageName() override;
     int countProcessesByName(const QByteArray &name) override;
     int terminateProcessByName(const QByteArray &name) override;
+    bool processRunning(qint64 pid) override;
+    void endProcess(qint64 pid) override;
     void refreshNotificationArea() override;
     bool fileExists(const QString &path) override;
     QImage captureScreen() override; // x11screen.cpp

@@ -8,6 +8,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 // Records every call that would reach the operating system, and answers from a script of
@@ -41,6 +42,32 @@ public:
             return 0;
         processes.removeAt(at);
         return 1;
+    }
+
+    // Processes "started" by startDetached: the next id given, the ones still running, and what
+    // the test lets happen at the start (write a report, fail …).
+    qint64 nextPid = 4242;
+    QSet<qint64> runningPids;
+    std::function<void(const QString &program, const QStringList &arguments, qint64 pid)> onStart;
+
+    qint64 startDetached(const QString &program, const QStringList &arguments,
+        const QString &folder) override
+    {
+        calls << QStringLiteral("startDetached:") + program + QLatin1Char(' ')
+                + arguments.join(QLatin1Char(' ')) + QStringLiteral(" in ") + folder;
+        const qint64 pid = nextPid++;
+        runningPids.insert(pid);
+        if (onStart)
+            onStart(program, arguments, pid);
+        return pid;
+    }
+
+    bool processRunning(qint64 pid) override { return runningPids.contains(pid); }
+
+    void endProcess(qint64 pid) override
+    {
+        calls << QStringLiteral("endProcess:") + QString::number(pid);
+        runningPids.remove(pid);
     }
 
     void refreshNotificationArea() override { calls << QStringLiteral("refreshTray"); }

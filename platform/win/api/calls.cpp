@@ -125,6 +125,24 @@ int TerminateProcessByName(const char *name)
     return found;
 }
 
+bool ProcessRunning(unsigned processId)
+{
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (!process)
+        return false;
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
+void EndProcess(unsigned processId)
+{
+    if (HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, processId)) {
+        TerminateProcess(process, 1);
+        CloseHandle(process);
+    }
+}
+
 void RefreshNotificationArea()
 {
     HWND tray = FindWindowA("Shell_TrayWnd", nullptr);

@@ -15,6 +15,11 @@ int CountProcessesByName(const char *name);
 // (even if it could not be ended), 0 otherwise.
 int TerminateProcessByName(const char *name);
 
+// True while the process with this id has not ended.
+bool ProcessRunning(unsigned processId);
+// Ends the process with this id (exit code 1); not waited on.
+void EndProcess(unsigned processId);
+
 // Sweeps the mouse over the tray toolbar so the shell drops icons of dead processes.
 void RefreshNotificationArea();
 
