@@ -98,6 +98,8 @@ MainWindow::MainWindow(const ProcessState &process, Platform &platform, QWidget 
     }
 
     settings::ReadSettingsFile(m_settingsBuffer, m_process.settingsPath);
+    // The new program has taken over after an update.
+    connect(m_updater.get(), &Updater::handedOver, qApp, &QCoreApplication::quit);
 
     if (m_process.fileStartMode) {
         startFileRun();
@@ -297,11 +299,6 @@ void MainWindow::returnFromNewProgram()
     resumeHotKeys();
     if (m_tray)
         m_tray->show();
-}
-
-void MainWindow::quitForNewProgram()
-{
-    QCoreApplication::quit();
 }
 
 MainWindow::~MainWindow()

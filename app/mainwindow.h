@@ -82,6 +82,9 @@ public:
     bool isRecording() const { return m_recorder->isRecording(); }
     Recorder &recorder() { return *m_recorder; }
 
+    // --- Online update (app/updater.*) ---
+    Updater &updater() override { return *m_updater; }
+
     // --- Script editor (app/editor.cpp) ---
     // Shows plain script text coloured in the editor; the change slot stays out of it.
     void RenderScript(class QTextEdit *editor, const QString &text);
@@ -121,12 +124,10 @@ private:
     void disableSlotHotKey(int digit) override;
     void registerStartUpSlotHotKeys(const QVector<int> &digits) override;
     void toggleRecording() override;
-    Updater &updater() override { return *m_updater; }
     bool busyWithRun() const override;
     QWidget *dialogParent() override { return this; }
     void leaveToNewProgram() override;
     void returnFromNewProgram() override;
-    void quitForNewProgram() override;
 
     // Start-up (app/mainwindow.cpp).
     void fitStatusLineToTwoLines();

@@ -285,7 +285,7 @@ void Updater::watchHandover()
     if (startReportPid(folders().report()) == m_newPid) {
         m_handoverPoll.stop();
         m_stage = Stage::Idle;
-        m_host.quitForNewProgram();
+        emit handedOver();
         return;
     }
     if (!m_host.platform().processRunning(m_newPid))

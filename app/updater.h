@@ -40,8 +40,6 @@ public:
         // the new program failed.
         virtual void leaveToNewProgram() = 0;
         virtual void returnFromNewProgram() = 0;
-        // The new program has taken over: this one ends.
-        virtual void quitForNewProgram() = 0;
 
     protected:
         ~Host() = default;
@@ -77,6 +75,8 @@ public:
 signals:
     // A line for the update group of the settings page: what goes on, or how it ended.
     void stateChanged(const QString &text);
+    // The new program has reported a good start: this one is to end now.
+    void handedOver();
 
 private:
     void feedArrived(bool ok, const QString &reason, const QByteArray &body);

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTextEdit>
 
+#include <functional>
 #include <memory>
 
 struct TestWindow
@@ -24,8 +25,11 @@ struct TestWindow
     QStringList answers; // what the file dialogs answer, in turn (empty: cancel)
 
     // scripts: file names in ZtFiles with their bytes.
-    explicit TestWindow(
-        const QByteArray &settings = {}, const QMap<QString, QByteArray> &scripts = {})
+    // adjust: changes to the start-up state (an argument, the executable's path) before the
+    // window is made.
+    explicit TestWindow(const QByteArray &settings = {},
+        const QMap<QString, QByteArray> &scripts = {},
+        const std::function<void(ProcessState &)> &adjust = {})
     {
         write(QStringLiteral("Quorvel.qcf"), settings);
         QDir().mkpath(dir.filePath(QStringLiteral("ZtFiles")));
@@ -38,6 +42,8 @@ struct TestWindow
         ProcessState process;
         process.programFolder = dir.path() + QLatin1Char('/');
         process.settingsPath = process.programFolder + QStringLiteral("Quorvel.qcf");
+        if (adjust)
+            adjust(process);
         window = std::make_unique<MainWindow>(process, platform);
     }
     ~TestWindow()

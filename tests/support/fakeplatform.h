@@ -315,6 +315,8 @@ public:
         QByteArray body;
     };
     QHash<QString, DownloadAnswer> downloads;
+    // Addresses that never answer, like a server that stalls, until the job is cancelled.
+    QSet<QString> stalledDownloads;
 
     struct FakeDownloadJob : DownloadJob
     {
@@ -328,6 +330,8 @@ public:
     {
         calls << QStringLiteral("download:") + url;
         auto job = std::make_unique<FakeDownloadJob>();
+        if (stalledDownloads.contains(url))
+            return job;
         DownloadAnswer answer = downloads.value(url,
             DownloadAnswer {false, downloadFailureText(DownloadFailure::Connect), QByteArray()});
         if (answer.ok && answer.body.size() > maxBytes)
