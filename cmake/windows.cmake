@@ -71,39 +71,15 @@ add_custom_command(TARGET Quorvel POST_BUILD
     COMMAND ${CMAKE_COMMAND} -DIN=${QUORVEL_HELP_TEXT}
             -DOUT=$<TARGET_FILE_DIR:Quorvel>/QuorvelExplain.txt -P ${QUORVEL_NOTEPAD_TEXT})
 
-# The release archive, unpacked by the user into the program folder:
+# The release archive (cmake/release-zip.cmake), unpacked by the user into the program folder:
 #   cmake --build build-win --target release_zip
-# Quorvel.exe, the empty settings file, the help text, the script and glyph folders (empty)
-# and the icon that the .zt association points Explorer to.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(_quorvel_arch win64)
 else()
     set(_quorvel_arch win32)
 endif()
-set(QUORVEL_RELEASE_ZIP ${CMAKE_BINARY_DIR}/Quorvel-${PROJECT_VERSION}-${_quorvel_arch}.zip)
-set(_quorvel_stage ${CMAKE_BINARY_DIR}/release)
-set(_quorvel_zt_icon ${CMAKE_SOURCE_DIR}/resources/icons/zt.ico)
-add_custom_command(OUTPUT ${QUORVEL_RELEASE_ZIP}
-    # A fresh folder each time, so nothing left from an earlier build slips into the archive.
-    COMMAND ${CMAKE_COMMAND} -E remove_directory ${_quorvel_stage}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${_quorvel_stage}/ZtFiles
-            ${_quorvel_stage}/BmpLibrary ${_quorvel_stage}/iconengines
-    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Quorvel> ${_quorvel_stage}/Quorvel.exe
-    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/resources/Quorvel.qcf
-            ${_quorvel_stage}/Quorvel.qcf
-    COMMAND ${CMAKE_COMMAND} -DIN=${QUORVEL_HELP_TEXT}
-            -DOUT=${_quorvel_stage}/QuorvelExplain.txt -P ${QUORVEL_NOTEPAD_TEXT}
-    COMMAND ${CMAKE_COMMAND} -E copy ${_quorvel_zt_icon} ${_quorvel_stage}/iconengines/zt.ico
-    COMMAND ${CMAKE_COMMAND} -E remove -f ${QUORVEL_RELEASE_ZIP}
-    # CMake writes zip itself, so the target needs no archiver, on Windows either.
-    COMMAND ${CMAKE_COMMAND} -E chdir ${_quorvel_stage}
-            ${CMAKE_COMMAND} -E tar cf ${QUORVEL_RELEASE_ZIP} --format=zip --
-            Quorvel.exe Quorvel.qcf QuorvelExplain.txt ZtFiles BmpLibrary iconengines
-    DEPENDS Quorvel $<TARGET_FILE:Quorvel> ${CMAKE_SOURCE_DIR}/resources/Quorvel.qcf
-            ${QUORVEL_HELP_TEXT} ${QUORVEL_NOTEPAD_TEXT} ${_quorvel_zt_icon}
-    COMMENT "Packing ${QUORVEL_RELEASE_ZIP}"
-    VERBATIM)
-add_custom_target(release_zip DEPENDS ${QUORVEL_RELEASE_ZIP})
+include(${CMAKE_SOURCE_DIR}/cmake/release-zip.cmake)
+quorvel_release_zip(${_quorvel_arch} Quorvel.exe NOTEPAD_HELP)
 
 # Qt's own Chinese texts for standard dialogs and buttons go inside the executable, so the one
 # Quorvel.exe has them. Taken from the target Qt's translations folder, else from the build

@@ -13,7 +13,7 @@ apt-get install -y -qq --no-install-recommends \
     qtbase5-dev qtbase5-dev-tools libqt5x11extras5-dev libxtst-dev libxi-dev libx11-dev libxcb-shm0-dev \
     qttranslations5-l10n \
     libbenchmark-dev clang libclang-rt-14-dev \
-    libssl-dev python3-cryptography \
+    libssl-dev python3-cryptography zlib1g-dev \
     xvfb xdotool xclip x11-utils x11-apps imagemagick openbox trayer \
     fonts-wqy-microhei \
     xdg-utils desktop-file-utils shared-mime-info libfile-mimeinfo-perl

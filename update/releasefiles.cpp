@@ -30,8 +30,8 @@ QString prepareFolder(const QString &folder)
     if (info.exists() && !info.isDir())
         return tr8(kCannotCreate);
     if (info.isDir())
-        return QDir(folder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden
-                   | QDir::System)
+        return QDir(folder).isEmpty(
+                   QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)
             ? QString()
             : tr8(kFolderNotEmpty);
     return QDir().mkpath(folder) ? QString() : tr8(kCannotCreate);
@@ -78,8 +78,8 @@ private:
     QStringList m_folders;
 };
 
-QString unpackOne(ziparchive::Reader &reader, const ziparchive::Entry &entry,
-    const QString &folder, Written *written)
+QString unpackOne(ziparchive::Reader &reader, const ziparchive::Entry &entry, const QString &folder,
+    Written *written)
 {
     if (!written->makeParents(entry.name))
         return tr8(kCannotWrite);
@@ -99,25 +99,26 @@ QString unpackOne(ziparchive::Reader &reader, const ziparchive::Entry &entry,
 
 bool makeExecutable(const QString &path)
 {
-    return QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner
-            | QFile::ExeUser | QFile::ExeGroup | QFile::ExeOther);
+    return QFile::setPermissions(path,
+        QFile::permissions(path) | QFile::ExeOwner | QFile::ExeUser | QFile::ExeGroup
+            | QFile::ExeOther);
 }
 
 } // namespace
 
 QStringList programFilesOf(const QString &system)
 {
-    const QStringList common{
+    const QStringList common {
         QStringLiteral("QuorvelExplain.txt"), QStringLiteral("iconengines/zt.ico")};
     if (system == QLatin1String("windows-x64"))
-        return QStringList{QStringLiteral("Quorvel.exe")} + common;
+        return QStringList {QStringLiteral("Quorvel.exe")} + common;
     if (system == QLatin1String("linux-x64"))
-        return QStringList{QStringLiteral("Quorvel")} + common;
+        return QStringList {QStringLiteral("Quorvel")} + common;
     return {};
 }
 
-UnpackResult unpackProgramFiles(const QString &zipPath, const QString &folder,
-    const QString &system)
+UnpackResult unpackProgramFiles(
+    const QString &zipPath, const QString &folder, const QString &system)
 {
     const QStringList names = programFilesOf(system);
     if (names.isEmpty())

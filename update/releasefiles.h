@@ -23,5 +23,5 @@ struct UnpackResult
 // empty, or nothing is kept. Everything else in the archive (the user's settings file, script
 // and picture folders) is not unpacked. On any failure the folder's contents written so far are
 // removed. The executable gets execute permission (Linux).
-UnpackResult unpackProgramFiles(const QString &zipPath, const QString &folder,
-    const QString &system = currentSystemName());
+UnpackResult unpackProgramFiles(
+    const QString &zipPath, const QString &folder, const QString &system = currentSystemName());

@@ -77,7 +77,8 @@ bool readZip64(const QByteArray &extra, Entry *entry)
             if (length < wanted)
                 return false;
             int field = at;
-            for (quint64 *value : {&entry->size, &entry->compressedSize, &entry->localHeaderOffset}) {
+            for (quint64 *value :
+                {&entry->size, &entry->compressedSize, &entry->localHeaderOffset}) {
                 if (*value == kZip64Marker) {
                     *value = read64(extra, field);
                     field += 8;
@@ -101,8 +102,8 @@ QString collisionKey(const QString &name)
 }
 
 // One central header at *at; advances past it. An empty text when it holds.
-QString readCentral(const QByteArray &bytes, int *at, const EndRecord &end, quint64 limit,
-    Entry *entry)
+QString readCentral(
+    const QByteArray &bytes, int *at, const EndRecord &end, quint64 limit, Entry *entry)
 {
     const int base = *at;
     if (bytes.size() - base < kCentralSize || read32(bytes, base) != kCentralSignature)
@@ -159,7 +160,8 @@ EndRecord findEndRecord(const QByteArray &tail, quint64 fileSize)
     const quint64 tailStart = fileSize - quint64(tail.size());
     // Backwards from the end: the record is the one whose comment reaches the file's end.
     for (int at = tail.size() - kEndSize; at >= 0; --at) {
-        if (read32(tail, at) != kEndSignature || at + kEndSize + read16(tail, at + 20) != tail.size())
+        if (read32(tail, at) != kEndSignature
+            || at + kEndSize + read16(tail, at + 20) != tail.size())
             continue;
         const quint16 disk = read16(tail, at + 4);
         const quint16 directoryDisk = read16(tail, at + 6);
@@ -358,7 +360,7 @@ QString Reader::extract(const Entry &entry, QIODevice *out)
         return reason;
     if (!m_file.seek(qint64(start)))
         return tr8(kDamaged);
-    Sink sink{out, entry.size};
+    Sink sink {out, entry.size};
     Inflater inflater;
     if (entry.method == 8 && !inflater.ready())
         return tr8(kCannotRead);

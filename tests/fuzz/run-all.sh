@@ -24,6 +24,7 @@ targets=(
     fuzz_parsers:parsers.dict
     fuzz_imaging:
     fuzz_colouring:script.dict
+    fuzz_zip:zip.dict
 )
 
 mkdir -p "$work"

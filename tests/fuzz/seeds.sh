@@ -11,7 +11,7 @@ src=$(cd "${1:?source folder}" && pwd)
 out=${2:?output folder}
 samples=$src/tests/fuzz/seeds
 
-for target in fuzz_script fuzz_commands fuzz_colouring fuzz_parsers fuzz_imaging; do
+for target in fuzz_script fuzz_commands fuzz_colouring fuzz_parsers fuzz_imaging fuzz_zip; do
     rm -rf "${out:?}/$target"
     mkdir -p "$out/$target"
 done
@@ -96,7 +96,20 @@ for file in "$samples"/bitmaps/*.bmp; do
     done
 done
 
+# --- fuzz_zip: archives as the release target packs them, with CMake's zip writer ----------
+zips=$out/.zips
+rm -rf "$zips"
+mkdir -p "$zips/ZtFiles" "$zips/iconengines"
+cp "$samples"/settings.qcf "$zips/Quorvel.qcf"
+cp "$samples"/sample.csv "$zips/Quorvel.exe"
+: >"$zips/QuorvelExplain.txt"
+cp "$samples"/regions.txt "$zips/iconengines/zt.ico"
+(cd "$zips" && cmake -E tar cf "$out/fuzz_zip/seed-release.zip" --format=zip -- \
+    Quorvel.exe Quorvel.qcf QuorvelExplain.txt ZtFiles iconengines)
+(cd "$zips" && cmake -E tar cf "$out/fuzz_zip/seed-one.zip" --format=zip -- Quorvel.qcf)
+rm -rf "$zips"
+
 rm -rf "$scripts"
-for target in fuzz_script fuzz_commands fuzz_colouring fuzz_parsers fuzz_imaging; do
+for target in fuzz_script fuzz_commands fuzz_colouring fuzz_parsers fuzz_imaging fuzz_zip; do
     echo "$target: $(ls "$out/$target" | wc -l) seeds"
 done
