@@ -7,10 +7,6 @@
 
 namespace {
 
-QString tr8(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 bool makeParentOf(const QString &path)
 {
@@ -28,7 +24,7 @@ bool renameOnly(const QString &from, const QString &to)
 
 QString cannotReplace(const QString &target)
 {
-    return tr8("无法替换 %1").arg(QDir::toNativeSeparators(target));
+    return QStringLiteral("无法替换 %1").arg(QDir::toNativeSeparators(target));
 }
 
 // Undoes the first count replacements, newest first.
