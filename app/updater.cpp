@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProgressDialog>
+#include <QThreadPool>
 
 #include <memory>
 
@@ -209,14 +210,38 @@ void Updater::archiveArrived(bool ok, const QString &reason)
     m_job.reset();
     closeProgress();
     const UpdateFolders work = folders();
-    if (!ok || !archiveMatches(work.archive(), m_offered.archive.size, m_offered.archive.sha256)) {
+    if (!ok) {
         QDir(work.work).removeRecursively();
-        finish(ok ? QStringLiteral("下载的更新包与更新信息不符(大小或校验值不同),已丢弃。%1")
-                        .arg(nothingChanged())
-                  : QStringLiteral("下载新版本失败:%1。%2").arg(reason, nothingChanged()),
-            true);
+        finish(QStringLiteral("下载新版本失败:%1。%2").arg(reason, nothingChanged()), true);
         return;
     }
+    // Hashing and unpacking tens of megabytes takes a noticeable moment: not on the GUI thread,
+    // and while a run may still go on, since nothing of the program is touched yet.
+    m_stage = Stage::Unpacking;
+    emit stateChanged(QStringLiteral("正在检查新版本 %1…").arg(m_offered.version));
+    QPointer<Updater> self(this);
+    const ReleaseArchive archive = m_offered.archive;
+    QThreadPool::globalInstance()->start([self, work, archive] {
+        UnpackResult result;
+        if (!archiveMatches(work.archive(), archive.size, archive.sha256))
+            result.reason = QStringLiteral("下载的更新包与更新信息不符(大小或校验值不同),已丢弃");
+        else if (!(result = unpackProgramFiles(work.archive(), work.staged())).ok())
+            result.reason = QStringLiteral("更新包无法解开:") + result.reason;
+        QMetaObject::invokeMethod(qApp, [self, result] {
+            if (self)
+                self->unpacked(result);
+        }, Qt::QueuedConnection);
+    });
+}
+
+void Updater::unpacked(const UnpackResult &result)
+{
+    if (!result.ok()) {
+        QDir(folders().work).removeRecursively();
+        finish(QStringLiteral("%1。%2").arg(result.reason, nothingChanged()), true);
+        return;
+    }
+    m_unpacked = result.files;
     m_stage = Stage::WaitingForRun;
     installWhenIdle();
 }
@@ -240,15 +265,9 @@ void Updater::installWhenIdle()
 void Updater::install()
 {
     const UpdateFolders work = folders();
-    const UnpackResult unpacked = unpackProgramFiles(work.archive(), work.staged());
-    if (!unpacked.ok()) {
-        QDir(work.work).removeRecursively();
-        finish(QStringLiteral("更新包无法解开:%1。%2").arg(unpacked.reason, nothingChanged()), true);
-        return;
-    }
     const ProcessState &process = m_host.process();
     const QVector<Replacement> replacements = replacementsFor(
-        work, process.programFolder, unpacked.files, process.executablePath);
+        work, process.programFolder, m_unpacked, process.executablePath);
     const InstallStep swapped = swapIn(replacements);
     if (!swapped.ok()) {
         QDir(work.work).removeRecursively();

@@ -3,6 +3,7 @@
 #include "app/panels/panelsettings.h"
 #include "update/feed.h"
 #include "update/install.h"
+#include "update/releasefiles.h"
 
 #include <QDate>
 #include <QElapsedTimer>
@@ -45,7 +46,7 @@ public:
         ~Host() = default;
     };
 
-    enum class Stage { Idle, Checking, Asking, Downloading, WaitingForRun, HandingOver };
+    enum class Stage { Idle, Checking, Asking, Downloading, Unpacking, WaitingForRun, HandingOver };
 
     explicit Updater(Host &host, QObject *parent = nullptr);
     ~Updater() override;
@@ -85,6 +86,7 @@ private:
     void showProgress(qint64 received, qint64 total);
     void cancelDownload();
     void archiveArrived(bool ok, const QString &reason);
+    void unpacked(const UnpackResult &result);
     // Installs now, or once the run or the recording in progress has ended.
     void installWhenIdle();
     void install();
@@ -102,6 +104,7 @@ private:
     bool m_interactive = false;
     QByteArray m_publicKey;
     ReleaseFeed m_offered;
+    QStringList m_unpacked; // the new program's files in the work folder, the executable first
     std::unique_ptr<DownloadJob> m_job;
     QPointer<QProgressDialog> m_progress;
     // The handover: the new program, the swap to undo, the clock.

@@ -14,8 +14,15 @@ void UpdatePanel::attach(Host &host)
 {
     m_host = &host;
     QMetaObject::connectSlotsByName(this);
+    connect(&host.updater(), &Updater::stateChanged, this, &UpdatePanel::showState);
+}
+
+void UpdatePanel::showState(const QString &text)
+{
+    // The line is as wide as the group leaves it; the whole text is in its tooltip.
     QLabel *state = panels::child<QLabel>(this, "lb_UpdateState");
-    connect(&host.updater(), &Updater::stateChanged, state, &QLabel::setText);
+    state->setText(text);
+    state->setToolTip(text);
 }
 
 void UpdatePanel::restoreSettings()
@@ -23,10 +30,9 @@ void UpdatePanel::restoreSettings()
     panels::child<QCheckBox>(this, "cBox_CheckUpdateAtStart")
         ->setChecked(m_host->setting("CheckUpdateAtStart") == "y");
     const QString version = programVersion();
-    panels::child<QLabel>(this, "lb_UpdateState")
-        ->setText(m_host->updater().feedUrl().isEmpty()
-                ? QStringLiteral("当前版本 %1。没有设置更新地址(UpdateUrl),不检查更新。").arg(version)
-                : QStringLiteral("当前版本 %1").arg(version));
+    showState(m_host->updater().feedUrl().isEmpty()
+            ? QStringLiteral("当前版本 %1。没有设置更新地址(UpdateUrl),不检查更新。").arg(version)
+            : QStringLiteral("当前版本 %1").arg(version));
 }
 
 void UpdatePanel::on_cBox_CheckUpdateAtStart_clicked()

@@ -34,5 +34,7 @@ public slots:
     void on_pBtn_CheckUpdate_clicked();
 
 private:
+    void showState(const QString &text);
+
     Host *m_host = nullptr;
 };
