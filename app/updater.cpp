@@ -128,12 +128,13 @@ void Updater::check(bool interactive)
 
 void Updater::feedArrived(bool ok, const QString &reason, const QByteArray &body)
 {
+    const QByteArray envelope = body;
     m_job.reset();
     if (!ok) {
         finish(tr8("检查更新失败:%1").arg(reason), m_interactive);
         return;
     }
-    const FeedCheck feed = readFeed(body, m_publicKey);
+    const FeedCheck feed = readFeed(envelope, m_publicKey);
     if (!feed.ok()) {
         finish(tr8("检查更新失败:%1。").arg(feed.reason), m_interactive);
         return;

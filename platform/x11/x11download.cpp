@@ -188,11 +188,13 @@ void X11DownloadJob::succeed()
             return fail(DownloadFailure::Write);
     }
     auto finished = std::move(m_handlers.finished);
+    // Held here, not in the job: the handler may destroy the job while it reads the body.
+    const QByteArray body = std::move(m_body);
     m_done = true;
     stop();
     // Last: the handler may destroy the job.
     if (finished)
-        finished(true, QString(), m_body);
+        finished(true, QString(), body);
 }
 
 void X11DownloadJob::fail(DownloadFailure failure, int status)

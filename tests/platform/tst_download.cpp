@@ -125,11 +125,12 @@ void TestDownload::start(Outcome *outcome, const QString &url, const QString &to
         outcome->total = total;
     };
     handlers.finished = [outcome](bool ok, const QString &reason, const QByteArray &body) {
+        // The job goes first: what the handler was given must outlive it.
+        outcome->job.reset();
         ++outcome->finishedCount;
         outcome->ok = ok;
         outcome->reason = reason;
         outcome->body = body;
-        outcome->job.reset();
     };
     outcome->job = m_platform.startDownload(url, toFile, maxBytes, handlers);
 }
