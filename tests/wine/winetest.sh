@@ -6,7 +6,8 @@
 #   winetest.sh CASE     CASE: setup filestart_clipboard filestart_notice single_instance
 #                              gbk_script csv_gbk files processes input hotkeys registry
 #                              startup release_zip window_icon notice_texts check recorder
-#                              feed_signature downloads
+#                              feed_signature downloads update_good update_tampered
+#                              update_rollback
 #   winetest.sh dpi DPI  display scaling at 96 or 144 DPI (in a prefix of its own)
 #
 # Environment (set by CTest): QUORVEL_WIN_EXE, WINEPROBE_EXE, WINETEST_DIR (a build folder
@@ -1108,7 +1109,7 @@ case_downloads() {
     run_dir=$(mktemp -d "$work/run.XXXXXX")
     fresh_session
     head -c 300000 /dev/urandom >"$run_dir/good.bin"
-    "$python" "${QUORVEL_SOURCE_DIR:?}/tests/wine/downloadserver.py" "$run_dir" &
+    "$python" "${QUORVEL_SOURCE_DIR:?}/tests/support/updateserver.py" "$run_dir" &
     server_pid=$!
     local i
     for i in $(seq 100); do [ -f "$run_dir/port" ] && break; sleep 0.1; done
@@ -1131,12 +1132,239 @@ case_downloads() {
         esac
         note "$name: $got"
     done <<'EOF'
-good-file /good got.bin 1000000 ok 300000
-good-memory /good - 1000000 ok 300000
+good-file /good.bin got.bin 1000000 ok 300000
+good-memory /good.bin - 1000000 ok 300000
 missing /missing missing.bin 1000000 error status 404
-truncated /short short.bin 1000000 error incomplete 200
-too-large /good big.bin 1000 error toolarge 200
+truncated /short/good.bin short.bin 1000000 error incomplete 200
+too-large /good.bin big.bin 1000 error toolarge 200
 EOF
+}
+
+# --- the online update ---------------------------------------------------------------------
+# A copy of Quorvel.exe that trusts a key made here (patched into its bytes in place of the
+# maker's, which appears exactly once), in a program folder on the prefix's drive C: with the
+# user's own files; the release archive and its signed feed served on 127.0.0.1.
+title_offer="发现新版本"
+title_update="检查更新"
+title_done="提示:"
+
+# Sets python, tool, prog (the program folder), www (the server's folder), base (its address)
+# and key (the test's private key); the copy patched, the server running.
+update_setup() {
+    python=${QUORVEL_PYTHON:-}
+    [ -n "$python" ] && "$python" -c 'import cryptography' 2>/dev/null || exit 77
+    command -v xdotool >/dev/null || fail "xdotool is missing"
+    tool=${QUORVEL_SOURCE_DIR:?}/tools/quorvel-feed
+    start_xvfb
+    run_dir=$(mktemp -d "$WINEPREFIX/drive_c/update.XXXXXX")
+    prog="$run_dir/程序 目录" www="$run_dir/www" key="$run_dir/test.pem"
+    mkdir -p "$www"
+    make_program_folder "$prog"
+    local public maker
+    public=$("$python" "$tool" keygen "$key" | sed -n 's/^base64: //p')
+    maker=$(sed -n 's/^ *"\(B[A-Za-z0-9+/=]*\)";$/\1/p' "$QUORVEL_SOURCE_DIR/update/makerkey.h")
+    [ ${#public} = 88 ] && [ ${#maker} = 88 ] || fail "no test key, or no maker's key in makerkey.h"
+    "$python" - "$prog/Quorvel.exe" "$maker" "$public" <<'EOF' || fail "cannot patch the key"
+import sys
+path, maker, public = sys.argv[1], sys.argv[2].encode(), sys.argv[3].encode()
+data = open(path, "rb").read()
+if data.count(maker) != 1:
+    sys.exit(f"the maker's key appears {data.count(maker)} times in {path}")
+open(path, "wb").write(data.replace(maker, public))
+EOF
+    "$python" "$QUORVEL_SOURCE_DIR/tests/support/updateserver.py" "$www" &
+    server_pid=$!
+    local i
+    for i in $(seq 200); do [ -f "$www/port" ] && break; sleep 0.1; done
+    [ -f "$www/port" ] || fail "the HTTP server did not start"
+    base="http://127.0.0.1:$(cat "$www/port")"
+}
+
+# The release: Quorvel.exe (the patched copy with a few bytes appended, so the new file is told
+# from the old; or the program $1), the new help text and icon, and the user's files of a fresh
+# installation, which must never arrive.
+update_release() {
+    mkdir -p "$run_dir/stage/iconengines" "$run_dir/stage/ZtFiles" "$run_dir/stage/BmpLibrary"
+    if [ -n "${1:-}" ]; then
+        cp "$1" "$run_dir/stage/Quorvel.exe"
+    else
+        { cat "$prog/Quorvel.exe"; printf 'quorvel-e2e-new-version'; } >"$run_dir/stage/Quorvel.exe"
+    fi
+    printf '使用说明 5.5\r\n' >"$run_dir/stage/QuorvelExplain.txt"
+    printf 'new icon' >"$run_dir/stage/iconengines/zt.ico"
+    printf 'UpdateUrl=http://127.0.0.1:1/elsewhere\r\n' >"$run_dir/stage/Quorvel.qcf"
+    write_gbk "$run_dir/stage/ZtFiles/Quorvel.zt" '复制->from the archive\r\n'
+    printf 'BM archive' >"$run_dir/stage/BmpLibrary/mine.bmp"
+    (cd "$run_dir/stage" && cmake -E tar cf "$www/release.zip" --format=zip Quorvel.exe \
+        QuorvelExplain.txt iconengines/zt.ico Quorvel.qcf ZtFiles/Quorvel.zt BmpLibrary/mine.bmp) \
+        || fail "cannot make the archive"
+}
+
+# The signed feed of version 5.5.0 offering the archive, with the size and hash of the file $1
+# (default: the archive itself).
+update_feed() {
+    local hashed=${1:-$www/release.zip}
+    cat >"$run_dir/feed.json" <<EOF
+{"product": "Quorvel", "version": "5.5.0", "published": "2026-12-01", "notes": "修复",
+ "systems": {"windows-x64": {"url": "$base/release.zip", "size": 1, "sha256": "$(printf '%064d' 0)"}}}
+EOF
+    "$python" "$tool" sign "$key" "$run_dir/feed.json" --archive "windows-x64=$hashed" \
+        >"$www/feed.signed" || fail "the tool did not sign"
+}
+
+# The user's settings (with lines of their own), help text, icon, script and picture; then a
+# list of every file's hash, the settings file apart.
+update_user_files() {
+    printf 'WindowX=40\r\nUpdateUrl=%s\r\nCheckUpdateAtStart=y\r\nWindowY=60\r\n' \
+        "$base/feed.signed" >"$prog/Quorvel.qcf"
+    printf 'help 5.4\r\n' >"$prog/QuorvelExplain.txt"
+    mkdir -p "$prog/iconengines" "$prog/ZtFiles" "$prog/BmpLibrary"
+    printf 'old icon' >"$prog/iconengines/zt.ico"
+    write_gbk "$prog/ZtFiles/Quorvel.zt" '复制->mine\r\n'
+    printf 'BM mine' >"$prog/BmpLibrary/mine.bmp"
+    update_hashes >"$run_dir/before.txt"
+}
+
+# Every file of the program folder with its hash; the settings file without the date of the
+# last check, which the program adds.
+update_hashes() {
+    (cd "$prog" && find . -type f ! -name Quorvel.qcf | LC_ALL=C sort | xargs -d '\n' sha256sum)
+    tr -d '\r' <"$prog/Quorvel.qcf" | grep -v '^LastUpdateCheck=' | grep -v '^$'
+}
+
+# Started resident; the question box shown and answered with Yes (No is the default).
+update_start_and_answer_yes() {
+    fresh_session
+    start_quorvel "$prog" -autorun
+    old_pid=$last_pid
+    probe wait "$title_offer" 60000 || fail "no \"$title_offer\" box"
+    local text
+    text=$(probe copy "$title_offer" | tr -d '\r') || fail "the question box copied nothing"
+    [[ "$text" == *"5.5.0"* ]] || fail "the question does not name the version: $text"
+    if [ -n "${WINETEST_SHOTS:-}" ]; then
+        mkdir -p "$WINETEST_SHOTS"
+        import -window root "$WINETEST_SHOTS/wine-update-question.png"
+    fi
+    # The box's X window takes the key once it has the X focus (nothing else gives it, without
+    # a window manager); Y is the Yes button's key.
+    local window
+    window=$(xdotool search --name "^$title_offer\$" | head -n 1)
+    [ -n "$window" ] || fail "the question box has no X window"
+    xdotool windowfocus --sync "$window" || fail "cannot focus the question box"
+    xdotool key y
+}
+
+# Waits up to $2 s for a message box titled $1 whose text holds $3 (a progress dialog of the
+# same title copies nothing); its text is left in $box_text.
+update_wait_box() {
+    local title=$1 part=$3 end=$((SECONDS + $2))
+    box_text=
+    while [ $SECONDS -lt $end ]; do
+        if probe wait "$title" 1000 >/dev/null 2>&1; then
+            box_text=$(probe copy "$title" 2>/dev/null | tr -d '\r')
+            [[ "$box_text" == *"$part"* ]] && return 0
+        fi
+        sleep 1
+    done
+    return 1
+}
+
+# The Windows processes running the program folder's Quorvel.exe, as Wine's processes name
+# their executable on the Unix side (a C: or a Z: path: the folder's last names tell).
+quorvel_pids() {
+    local pid
+    for pid in $(pgrep -f 'Quorvel\.exe'); do
+        tr '\0' '\n' <"/proc/$pid/cmdline" 2>/dev/null \
+            | grep -qiF "$(basename "$run_dir")\\$(basename "$prog")\\Quorvel.exe" \
+            && echo "$pid"
+    done
+}
+
+# A good update: the new Quorvel.exe is started and says so, the old one ends, the program
+# files are the archive's, the user's files are as they were, and the work folder goes.
+case_update_good() {
+    update_setup
+    update_release
+    update_feed
+    update_user_files
+    update_start_and_answer_yes
+    update_wait_box "$title_done" 90 "成功升级新版本!" \
+        || fail "no \"$title_done\" box saying 成功升级新版本! ('$box_text'; $(probe windows | tr '\r\n' '  '))"
+    if [ -n "${WINETEST_SHOTS:-}" ]; then
+        import -window root "$WINETEST_SHOTS/wine-update-success.png"
+        note "screenshots: $WINETEST_SHOTS/wine-update-question.png, wine-update-success.png"
+    fi
+    wait_exit "$old_pid" 30 || fail "the old program still runs"
+    local i
+    for ((i = 0; i < 150; i++)); do
+        [ -e "$prog/QuorvelUpdate" ] || break
+        sleep 0.2
+    done
+    [ ! -e "$prog/QuorvelUpdate" ] || fail "QuorvelUpdate is still there: $(find "$prog/QuorvelUpdate")"
+    cmp -s "$prog/Quorvel.exe" "$run_dir/stage/Quorvel.exe" || fail "Quorvel.exe is not the new one"
+    cmp -s "$prog/QuorvelExplain.txt" "$run_dir/stage/QuorvelExplain.txt" || fail "the help text is old"
+    cmp -s "$prog/iconengines/zt.ico" "$run_dir/stage/iconengines/zt.ico" || fail "the icon is old"
+    # The user's files as they were; the program files' hashes are the new ones.
+    (cd "$run_dir/stage" && sha256sum ./Quorvel.exe ./QuorvelExplain.txt ./iconengines/zt.ico) \
+        >"$run_dir/new.txt"
+    grep -vE ' \./(Quorvel\.exe|QuorvelExplain\.txt|iconengines/zt\.ico)$' "$run_dir/before.txt" \
+        | cat - "$run_dir/new.txt" | LC_ALL=C sort >"$run_dir/expected.txt"
+    update_hashes | LC_ALL=C sort >"$run_dir/after.txt"
+    diff "$run_dir/expected.txt" "$run_dir/after.txt" >&2 || fail "the program folder is not as expected"
+    grep -q "^LastUpdateCheck=$(date +%F)" "$prog/Quorvel.qcf" || fail "no LastUpdateCheck line"
+    local running
+    running=$(quorvel_pids)
+    [ -n "$running" ] || fail "no Quorvel.exe of the program folder runs"
+    alive "$old_pid" && fail "the old program still runs"
+    note "updated: new Quorvel.exe runs (unix pid $running), user files unchanged"
+}
+
+# An archive whose hash is not the feed's: told in a box, nothing changed, the old program runs.
+case_update_tampered() {
+    update_setup
+    update_release
+    # Another file of the archive's size: the download is whole, its hash differs.
+    cp "$www/release.zip" "$run_dir/other.zip"
+    printf 'X' | dd of="$run_dir/other.zip" bs=1 seek=100 conv=notrunc 2>/dev/null
+    cmp -s "$www/release.zip" "$run_dir/other.zip" && fail "the other archive is the same"
+    update_feed "$run_dir/other.zip"
+    update_user_files
+    update_start_and_answer_yes
+    update_wait_box "$title_update" 90 "下载的更新包与更新信息不符" \
+        || fail "no \"$title_update\" box telling of the mismatch ('$box_text')"
+    [[ "$box_text" == *"没有做任何改动"* ]] || fail "the box does not say nothing changed: $box_text"
+    alive "$old_pid" || fail "the old program ended"
+    [ ! -e "$prog/QuorvelUpdate" ] || fail "QuorvelUpdate is left: $(find "$prog/QuorvelUpdate")"
+    update_hashes >"$run_dir/after.txt"
+    diff "$run_dir/before.txt" "$run_dir/after.txt" >&2 || fail "the program folder changed"
+    note "tampered archive refused, nothing changed: $(printf '%s\n' "$box_text" | sed -n 4p)"
+}
+
+# A new version that ends at once (the probe, which without a command prints its usage and
+# exits): the old files are put back, the old program says so and has its hotkeys again.
+case_update_rollback() {
+    update_setup
+    update_release "$probe"
+    update_feed
+    update_user_files
+    update_start_and_answer_yes
+    update_wait_box "$title_update" 120 "已恢复原来的版本 5.4" \
+        || fail "no \"$title_update\" box telling of the rollback ('$box_text')"
+    alive "$old_pid" || fail "the old program ended"
+    [ ! -e "$prog/QuorvelUpdate" ] || fail "QuorvelUpdate is left: $(find "$prog/QuorvelUpdate")"
+    update_hashes >"$run_dir/after.txt"
+    diff "$run_dir/before.txt" "$run_dir/after.txt" >&2 || fail "the old files are not back"
+    probe close "$title_update" || fail "cannot close the box"
+    # Ctrl+E runs the default script (复制->mine) while another window has the keyboard.
+    : >"$run_dir/target.log"
+    wine "$probe" target 640 480 >>"$run_dir/target.log" 2>/dev/null &
+    disown
+    wait_first_line "$run_dir/target.log" || true
+    xdotool mousemove 320 240
+    sleep 1
+    xdotool key ctrl+e
+    wait_clip mine 15 || fail "Ctrl+E did not run the default script after the rollback ('$got')"
+    note "rolled back, old files and hotkeys back: $(printf '%s\n' "$box_text" | sed -n 4p)"
 }
 
 # Display scaling: the system's DPI is 96 or 144 (150 %) on a 1920 x 1080 screen. The window
