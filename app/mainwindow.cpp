@@ -104,7 +104,7 @@ MainWindow::MainWindow(const ProcessState &process, Platform &platform, QWidget 
     if (m_process.fileStartMode) {
         startFileRun();
     } else {
-        if (!m_process.autorun())
+        if (!m_process.hiddenAtStart())
             show();
         // Shown, the window knows its frame where the system tells it at once (Windows), which
         // must fit on the work area as well.
@@ -269,7 +269,7 @@ void MainWindow::applySettings()
 
 void MainWindow::startUpdateDuties()
 {
-    if (m_process.argument == Updater::updatedArgument()) {
+    if (m_process.updatedStart()) {
         // Reported once the event loop runs: a good start is a window that works.
         QTimer::singleShot(0, this, [this] { Updater::completeAfterUpdatedStart(m_process, this); });
         return;
@@ -280,6 +280,11 @@ void MainWindow::startUpdateDuties()
     QTimer::singleShot(3000, m_updater.get(), [this] {
         m_updater->checkAtStartIfDue(QDate::currentDate());
     });
+}
+
+bool MainWindow::livesInTray() const
+{
+    return !isVisible();
 }
 
 bool MainWindow::busyWithRun() const

@@ -125,6 +125,7 @@ private:
     void registerStartUpSlotHotKeys(const QVector<int> &digits) override;
     void toggleRecording() override;
     bool busyWithRun() const override;
+    bool livesInTray() const override;
     QWidget *dialogParent() override { return this; }
     void leaveToNewProgram() override;
     void returnFromNewProgram() override;

@@ -19,6 +19,16 @@ bool ProcessState::autorun() const
     return argument == QLatin1String("-autorun");
 }
 
+bool ProcessState::updatedStart() const
+{
+    return argument == QLatin1String("-updated") || argument == QLatin1String("-updated-autorun");
+}
+
+bool ProcessState::hiddenAtStart() const
+{
+    return autorun() || argument == QLatin1String("-updated-autorun");
+}
+
 namespace startup {
 
 QString programFolderOf(const QString &executablePath)

@@ -14,6 +14,11 @@ struct ProcessState
     QString scriptFolder() const; // programFolder + "ZtFiles" + separator
     QString defaultScriptPath() const; // scriptFolder() + "Quorvel.zt"
     bool autorun() const; // the argument is exactly "-autorun"
+    // Started by the program before it after an update ("-updated", or "-updated-autorun" for
+    // one that lived in the tray).
+    bool updatedStart() const;
+    // The window stays hidden at start: an autostart, or an update of a program in the tray.
+    bool hiddenAtStart() const;
 };
 
 class Platform;

@@ -75,9 +75,9 @@ Updater::~Updater()
     closeProgress();
 }
 
-QString Updater::updatedArgument()
+QString Updater::updatedArgument(bool inTray)
 {
-    return QStringLiteral("-updated");
+    return inTray ? QStringLiteral("-updated-autorun") : QStringLiteral("-updated");
 }
 
 QString Updater::feedUrl() const
@@ -284,9 +284,10 @@ void Updater::handOver(const QVector<Replacement> &replacements)
     emit stateChanged(QStringLiteral("正在启动新版本 %1…").arg(m_offered.version));
     const ProcessState &process = m_host.process();
     QFile::remove(folders().report());
+    const QString argument = updatedArgument(m_host.livesInTray());
     m_host.leaveToNewProgram();
     m_newPid = m_host.platform().startDetached(
-        process.executablePath, {updatedArgument()}, process.programFolder);
+        process.executablePath, {argument}, process.programFolder);
     if (m_newPid == 0) {
         rollBack(QStringLiteral("新版本无法启动"));
         return;

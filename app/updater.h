@@ -35,6 +35,8 @@ public:
         virtual Platform &platform() = 0;
         // A run or a recording goes on: installing waits for its end (installWhenIdle).
         virtual bool busyWithRun() const = 0;
+        // The window is hidden: the new program starts in the tray as well.
+        virtual bool livesInTray() const = 0;
         // The window questions and messages belong to.
         virtual QWidget *dialogParent() = 0;
         // Gives the hotkeys and the tray icon up for the new program, and takes them back when
@@ -67,11 +69,12 @@ public:
 
     // The new program's side, started with updatedArgument(): reports a good start to the old
     // one, tells the user, and clears the work folder once the old program has let go of it.
+    // The argument keeps the program in the tray when it was there.
     static void completeAfterUpdatedStart(const ProcessState &process, QWidget *parent);
     // A plain start clears what an update left behind (the program before it has been ended by
     // then).
     static void clearLeftovers(const ProcessState &process);
-    static QString updatedArgument();
+    static QString updatedArgument(bool inTray);
 
 signals:
     // A line for the update group of the settings page: what goes on, or how it ended.

@@ -329,9 +329,21 @@ private slots:
 
     // The good update: the program files swapped in, the user's left alone, the hotkeys given up,
     // the new program started with its argument, and this one quits once it has reported.
+    void goodUpdateHandsOver_data()
+    {
+        QTest::addColumn<bool>("inTray");
+        QTest::addColumn<QString>("argument");
+        QTest::newRow("window shown") << false << QStringLiteral("-updated");
+        QTest::newRow("in the tray") << true << QStringLiteral("-updated-autorun");
+    }
+
     void goodUpdateHandsOver()
     {
+        QFETCH(bool, inTray);
+        QFETCH(QString, argument);
         open();
+        if (inTray)
+            m_w->window->hide();
         offerAnswered(QStringLiteral("yes"));
         const QList<unsigned> keys = m_w->platform.hotKeys.values();
         QVERIFY(!keys.isEmpty());
@@ -344,7 +356,7 @@ private slots:
         QVERIFY(endsWithin(5000));
         QVERIFY(keysAtStart.isEmpty()); // every key was free for the new program
         QVERIFY(m_w->platform.calls.contains(QStringLiteral("startDetached:") + m_w->path(kExecutable)
-            + QStringLiteral(" -updated in ") + m_w->dir.path() + QLatin1Char('/')));
+            + QLatin1Char(' ') + argument + QStringLiteral(" in ") + m_w->dir.path() + QLatin1Char('/')));
         Files expected = userFilesWithSettings();
         expected[kExecutable] = "new program";
         expected[QStringLiteral("QuorvelExplain.txt")] = "new help";
@@ -412,12 +424,21 @@ private slots:
     }
 
     // The new program's side: its report, the message, and the work folder cleared.
+    void theNewProgramReportsAndClears_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("window") << QStringLiteral("-updated") << true;
+        QTest::newRow("tray") << QStringLiteral("-updated-autorun") << false;
+    }
+
     void theNewProgramReportsAndClears()
     {
-        const QString folder = m_keys.filePath(QStringLiteral("program"));
-        QDir().mkpath(folder + QStringLiteral("/QuorvelUpdate/old"));
+        QFETCH(QString, argument);
+        QFETCH(bool, shown);
         QByteArray reportSeen;
-        open(kSettings, QStringLiteral("-updated"));
+        open(kSettings, argument);
+        QCOMPARE(m_w->window->isVisible(), shown);
         QDir().mkpath(work().aside());
         writeFile(work().aside() + QStringLiteral("/x"), "old");
         dialogs::setResponder([this, &reportSeen](const dialogs::Question &q) {

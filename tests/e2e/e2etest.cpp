@@ -50,8 +50,11 @@ QStringList E2eTest::windowsOf(QProcess *app, bool visibleOnly)
 
 QString E2eTest::waitForMessageBox(QProcess *app)
 {
-    return m_x->waitForWindow(
-        windowsOf(app) + QStringList {QStringLiteral("--name"), QStringLiteral("^注意：$")}, 15000);
+    // --all: xdotool joins its conditions with "or" otherwise, and any window of the program
+    // would do.
+    return m_x->waitForWindow(QStringList {QStringLiteral("--all")} + windowsOf(app)
+            + QStringList {QStringLiteral("--name"), QStringLiteral("^注意：$")},
+        15000);
 }
 
 bool E2eTest::runToEnd(const QString &scriptPath, int timeoutMs)
