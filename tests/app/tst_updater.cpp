@@ -2,6 +2,7 @@
 // recording fake and real files in a program folder of its own: what the user is asked and told,
 // that every refusal leaves the program folder as it was, that a run is waited for, and that the
 // old program stays until the new one has reported, putting itself back when it does not.
+#include "feedsigning.h"
 #include "testwindow.h"
 
 #include "update/feed.h"
@@ -14,7 +15,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QtTest>
@@ -51,36 +51,13 @@ class TestUpdater : public QObject
     QByteArray m_zip; // kArchive as a zip
     std::unique_ptr<TestWindow> m_w;
 
-    QString python() const { return QStringLiteral(QUORVEL_FEED_PYTHON); }
-
-    QByteArray runPython(const QStringList &arguments, const QByteArray &input = {})
-    {
-        QProcess process;
-        process.start(python(), arguments);
-        process.write(input);
-        process.closeWriteChannel();
-        if (!process.waitForFinished(60000) || process.exitCode() != 0) {
-            qWarning("python: %s", process.readAllStandardError().constData());
-            return {};
-        }
-        return process.readAllStandardOutput();
-    }
-
-    QByteArray makeKey(const QString &file)
-    {
-        const QByteArray out = runPython(
-            {QStringLiteral(QUORVEL_FEED_TOOL), QStringLiteral("keygen"), m_keys.filePath(file)});
-        const int at = out.indexOf("hex: ");
-        return at < 0 ? QByteArray() : QByteArray::fromHex(out.mid(at + 5, 130));
-    }
-
     // Files as a zip, written by Python's zipfile (deflated).
     QByteArray zipOf(const Files &files)
     {
         QJsonObject entries;
         for (auto it = files.begin(); it != files.end(); ++it)
             entries.insert(it.key(), QString::fromLatin1(it.value().toBase64()));
-        return runPython({QStringLiteral("-c"),
+        return feedsigning::run({QStringLiteral("-c"),
                              QStringLiteral("import base64,io,json,sys,zipfile\n"
                                             "b=io.BytesIO()\n"
                                             "with zipfile.ZipFile(b,'w',zipfile.ZIP_DEFLATED) as z:\n"
@@ -104,8 +81,7 @@ class TestUpdater : public QObject
         file.open(QIODevice::WriteOnly);
         file.write(QJsonDocument(document).toJson());
         file.close();
-        return runPython({QStringLiteral(QUORVEL_FEED_SIGNER), QStringLiteral(QUORVEL_FEED_TOOL),
-            m_keys.filePath(keyFile), file.fileName()});
+        return feedsigning::signRaw(m_keys.filePath(keyFile), file.fileName());
     }
 
     // A window in a program folder holding kUserFiles, with the test key trusted.
@@ -166,12 +142,12 @@ class TestUpdater : public QObject
 private slots:
     void initTestCase()
     {
-        if (python().isEmpty())
+        if (feedsigning::python().isEmpty())
             QSKIP("python3 with cryptography is not available");
         QVERIFY(m_keys.isValid());
-        m_key = makeKey(QStringLiteral("test.pem"));
+        m_key = feedsigning::makeKey(m_keys.filePath(QStringLiteral("test.pem")));
         QCOMPARE(m_key.size(), 65);
-        QCOMPARE(makeKey(QStringLiteral("other.pem")).size(), 65);
+        QCOMPARE(feedsigning::makeKey(m_keys.filePath(QStringLiteral("other.pem"))).size(), 65);
         m_zip = zipOf(kArchive);
         QVERIFY(!m_zip.isEmpty());
     }

@@ -5,6 +5,7 @@
 // under test has that key replaced by a key made here, in its bytes, so no other way to change
 // the key is needed.
 #include "e2etest.h"
+#include "feedsigning.h"
 
 #include "update/makerkey.h"
 
@@ -129,7 +130,6 @@ private:
     enum class Archive { Good, Tampered, Truncated, Failing };
     enum class Folder { Plain, FullDisk, Blocked };
 
-    QByteArray tool(const QStringList &arguments);
     QByteArray newKey(const QString &name);
     QByteArray userFileBytes(const QString &name) const;
     QByteArray archiveFileBytes(const QString &name) const;
@@ -151,7 +151,6 @@ private:
     void compareUserFiles(const Snapshot &before, const Snapshot &after);
 
     QTemporaryDir m_work;
-    QString m_python;
     QString m_www; // the server's folder
     QString m_base; // http://127.0.0.1:PORT/
     QByteArray m_testKey; // base64 of the public point, as compiled in
@@ -163,8 +162,7 @@ private:
 
 void TestE2eUpdate::initTestCase()
 {
-    m_python = QStringLiteral(QUORVEL_PYTHON);
-    if (m_python.isEmpty())
+    if (feedsigning::python().isEmpty())
         QSKIP("no Python with the cryptography module: the feeds cannot be signed");
     QVERIFY(m_work.isValid());
     XvfbSession::Options options;
@@ -182,7 +180,7 @@ void TestE2eUpdate::initTestCase()
 
     m_www = m_work.filePath(QStringLiteral("www"));
     QVERIFY(QDir().mkpath(m_www));
-    QProcess *server = m_x->start(m_python, {QStringLiteral(QUORVEL_UPDATE_SERVER), m_www});
+    QProcess *server = m_x->start(feedsigning::python(), {QStringLiteral(QUORVEL_UPDATE_SERVER), m_www});
     QVERIFY(server);
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(m_www + QStringLiteral("/port")), 20000);
     m_base = QStringLiteral("http://127.0.0.1:%1/")
@@ -203,27 +201,10 @@ void TestE2eUpdate::cleanup()
     }
 }
 
-QByteArray TestE2eUpdate::tool(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(m_python, QStringList {QStringLiteral(QUORVEL_FEED_TOOL)} + arguments);
-    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
-        qWarning("quorvel-feed %s: %s", qPrintable(arguments.join(QLatin1Char(' '))),
-            process.readAllStandardError().constData());
-        return {};
-    }
-    return process.readAllStandardOutput();
-}
-
+// A new key pair; the public point in base64, as the program holds it.
 QByteArray TestE2eUpdate::newKey(const QString &name)
 {
-    const QByteArray out
-        = tool({QStringLiteral("keygen"), m_work.filePath(name + QStringLiteral(".pem"))});
-    for (const QByteArray &line : out.split('\n')) {
-        if (line.startsWith("base64: "))
-            return line.mid(8).trimmed();
-    }
-    return {};
+    return feedsigning::makeKey(m_work.filePath(name + QStringLiteral(".pem"))).toBase64();
 }
 
 // What the user has in the program folder, and what a release archive holds instead.
@@ -289,8 +270,8 @@ QString TestE2eUpdate::signedFeed(
                                               "\"systems\": {\"linux-x64\": {\"url\": \"")
         + url.toUtf8() + "\", \"size\": 1, \"sha256\": \"" + QByteArray(64, '0') + "\"}}}\n";
     const QByteArray envelope = writeAll(document, text)
-        ? tool({QStringLiteral("sign"), m_work.filePath(key + QStringLiteral(".pem")), document,
-            QStringLiteral("--archive"), QStringLiteral("linux-x64=") + hashed})
+        ? feedsigning::tool({QStringLiteral("sign"), m_work.filePath(key + QStringLiteral(".pem")),
+            document, QStringLiteral("--archive"), QStringLiteral("linux-x64=") + hashed})
         : QByteArray();
     if (envelope.isEmpty() || !writeAll(dir + QStringLiteral("/feed.signed"), envelope))
         return {};

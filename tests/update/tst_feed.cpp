@@ -5,11 +5,12 @@
 #include "update/makerkey.h"
 #include "platform/platform.h"
 
+#include "feedsigning.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -68,33 +69,9 @@ private:
     QByteArray m_key; // the test key's public point
     QByteArray m_otherKey;
 
-    QString python() const { return QStringLiteral(QUORVEL_FEED_PYTHON); }
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
-    // Runs python with the arguments; its standard output, or a failed test.
-    QByteArray runPython(const QStringList &arguments, int wantedExit = 0)
-    {
-        QProcess process;
-        process.start(python(), arguments);
-        const bool finished = process.waitForFinished(60000);
-        const QByteArray error = process.readAllStandardError();
-        if (!finished || process.exitCode() != wantedExit)
-            qWarning("python %s: %s", qPrintable(arguments.join(QLatin1Char(' '))),
-                error.constData());
-        return finished && process.exitCode() == wantedExit ? process.readAllStandardOutput()
-                                                            : QByteArray();
-    }
-
-    QByteArray makeKey(const QString &name)
-    {
-        const QByteArray out = runPython({QStringLiteral(QUORVEL_FEED_TOOL),
-            QStringLiteral("keygen"), path(name)});
-        for (const QByteArray &line : out.split('\n')) {
-            if (line.startsWith("hex: "))
-                return QByteArray::fromHex(line.mid(5));
-        }
-        return {};
-    }
+    QByteArray makeKey(const QString &name) { return feedsigning::makeKey(path(name)); }
 
     QString writeFile(const QString &name, const QByteArray &bytes)
     {
@@ -107,16 +84,15 @@ private:
     // The document's exact bytes, signed with the test key and no checks.
     QByteArray signRaw(const QByteArray &document)
     {
-        return runPython({QStringLiteral(QUORVEL_FEED_SIGNER), QStringLiteral(QUORVEL_FEED_TOOL),
-            path(QStringLiteral("test-private.pem")),
-            writeFile(QStringLiteral("document.json"), document)});
+        return feedsigning::signRaw(path(QStringLiteral("test-private.pem")),
+            writeFile(QStringLiteral("document.json"), document));
     }
 
 private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        if (python().isEmpty())
+        if (feedsigning::python().isEmpty())
             return;
         m_key = makeKey(QStringLiteral("test-private.pem"));
         m_otherKey = makeKey(QStringLiteral("other-private.pem"));
@@ -128,13 +104,12 @@ private slots:
     // the archive it names.
     void toolSignedFeedIsRead()
     {
-        if (python().isEmpty())
+        if (feedsigning::python().isEmpty())
             QSKIP("python3 with cryptography is not available");
         const QByteArray archive(100000, 'z');
         const QString archivePath = writeFile(QStringLiteral("Quorvel-linux.tar.gz"), archive);
-        const QByteArray envelope = runPython({QStringLiteral(QUORVEL_FEED_TOOL),
-            QStringLiteral("sign"), path(QStringLiteral("test-private.pem")),
-            writeFile(QStringLiteral("feed.json"), kDocument.toUtf8()), QStringLiteral("--archive"),
+        const QByteArray envelope = feedsigning::tool({QStringLiteral("sign"),
+            path(QStringLiteral("test-private.pem")), writeFile(QStringLiteral("feed.json"), kDocument.toUtf8()), QStringLiteral("--archive"),
             QStringLiteral("linux-x64=") + archivePath});
         QVERIFY(!envelope.isEmpty());
 
@@ -219,7 +194,7 @@ private slots:
         QFETCH(Mutation, mutation);
         QFETCH(bool, otherKey);
         QFETCH(QString, reason);
-        if (python().isEmpty())
+        if (feedsigning::python().isEmpty())
             QSKIP("python3 with cryptography is not available");
         const QByteArray envelope = signRaw(kDocument.toUtf8());
         QVERIFY(!envelope.isEmpty());
@@ -297,7 +272,7 @@ private slots:
         QFETCH(QString, find);
         QFETCH(QString, replace);
         QFETCH(QString, reason);
-        if (python().isEmpty())
+        if (feedsigning::python().isEmpty())
             QSKIP("python3 with cryptography is not available");
         QString document = kDocument;
         QVERIFY(document.contains(find));
@@ -326,7 +301,7 @@ private slots:
     {
         QFETCH(int, cut);
         QFETCH(int, flipAt);
-        if (python().isEmpty())
+        if (feedsigning::python().isEmpty())
             QSKIP("python3 with cryptography is not available");
         const QJsonObject envelope = QJsonDocument::fromJson(signRaw("message")).object();
         const QByteArray signature = QByteArray::fromBase64(
