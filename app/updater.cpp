@@ -201,8 +201,7 @@ void Updater::cancelDownload()
     if (m_stage != Stage::Downloading)
         return;
     m_job.reset();
-    QDir(folders().work).removeRecursively();
-    finish(QStringLiteral("已取消下载新版本 %1。").arg(m_offered.version), false);
+    abandon(QStringLiteral("已取消下载新版本 %1。").arg(m_offered.version), false);
 }
 
 void Updater::archiveArrived(bool ok, const QString &reason)
@@ -211,8 +210,7 @@ void Updater::archiveArrived(bool ok, const QString &reason)
     closeProgress();
     const UpdateFolders work = folders();
     if (!ok) {
-        QDir(work.work).removeRecursively();
-        finish(QStringLiteral("下载新版本失败:%1。%2").arg(reason, nothingChanged()), true);
+        abandon(QStringLiteral("下载新版本失败:%1。%2").arg(reason, nothingChanged()));
         return;
     }
     // Hashing and unpacking tens of megabytes takes a noticeable moment: not on the GUI thread,
@@ -237,8 +235,7 @@ void Updater::archiveArrived(bool ok, const QString &reason)
 void Updater::unpacked(const UnpackResult &result)
 {
     if (!result.ok()) {
-        QDir(folders().work).removeRecursively();
-        finish(QStringLiteral("%1。%2").arg(result.reason, nothingChanged()), true);
+        abandon(QStringLiteral("%1。%2").arg(result.reason, nothingChanged()));
         return;
     }
     m_unpacked = result.files;
@@ -270,8 +267,7 @@ void Updater::install()
         work, process.programFolder, m_unpacked, process.executablePath);
     const InstallStep swapped = swapIn(replacements);
     if (!swapped.ok()) {
-        QDir(work.work).removeRecursively();
-        finish(QStringLiteral("%1,原来的版本保持不变。").arg(swapped.reason), true);
+        abandon(QStringLiteral("%1,原来的版本保持不变。").arg(swapped.reason));
         return;
     }
     handOver(replacements);
@@ -320,8 +316,7 @@ void Updater::rollBack(const QString &why)
     m_swapped.clear();
     m_host.returnFromNewProgram();
     if (back.ok()) {
-        QDir(work.work).removeRecursively();
-        finish(QStringLiteral("%1,已恢复原来的版本 %2。").arg(why, programVersion()), true);
+        abandon(QStringLiteral("%1,已恢复原来的版本 %2。").arg(why, programVersion()));
     } else {
         // The old files stay in the work folder, where the user can still find them.
         finish(QStringLiteral("%1,恢复原来的版本时出错:%2。原来的文件在 %3 中。")
@@ -337,6 +332,12 @@ void Updater::finish(const QString &text, bool tell)
     emit stateChanged(text);
     if (tell)
         dialogs::information(m_host.dialogParent(), titleText(), text);
+}
+
+void Updater::abandon(const QString &text, bool tell)
+{
+    QDir(folders().work).removeRecursively();
+    finish(text, tell);
 }
 
 void Updater::closeProgress()

@@ -99,6 +99,8 @@ private:
     // Ends the attempt: the text goes to the state line, and to a message box when the user
     // asked for this or has already said yes to the new version.
     void finish(const QString &text, bool tell);
+    // Ends the attempt as finish does, and takes away everything it put in the work folder.
+    void abandon(const QString &text, bool tell = true);
     void closeProgress();
     UpdateFolders folders() const;
 

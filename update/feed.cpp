@@ -29,8 +29,6 @@ const char *const kBadHash = "更新信息的校验值有误";
 
 // A feed is a few kilobytes; anything far bigger is not one and is not parsed.
 constexpr int kMaxEnvelope = 1 << 20;
-// No release archive is anywhere near this; a larger size is a broken or hostile feed.
-constexpr qint64 kMaxArchive = qint64(512) << 20;
 
 QString tr8(const char *text)
 {
@@ -75,7 +73,7 @@ bool isWholeSize(const QJsonValue &value, qint64 *size)
     if (!value.isDouble())
         return false;
     const double number = value.toDouble();
-    if (number != std::floor(number) || number <= 0 || number > double(kMaxArchive))
+    if (number != std::floor(number) || number <= 0 || number > double(kMaxReleaseBytes))
         return false;
     *size = qint64(number);
     return true;

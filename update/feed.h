@@ -7,6 +7,10 @@
 // The release feed: what the maker has published, signed with the maker's key. Nothing of the
 // document is read before its signature holds.
 
+// No release archive, nor any file in one, is anywhere near this; a larger size is a broken or
+// hostile feed or archive.
+constexpr qint64 kMaxReleaseBytes = qint64(512) << 20;
+
 // One downloadable release archive for one system.
 struct ReleaseArchive
 {

@@ -15,9 +15,6 @@ const char *const kFolderNotEmpty = "更新文件的存放目录不是空的";
 const char *const kCannotCreate = "无法创建更新文件的存放目录";
 const char *const kCannotWrite = "无法写入更新文件";
 
-// As for the whole archive in the feed: no program file is anywhere near this.
-constexpr quint64 kMaxEntry = quint64(512) << 20;
-
 QString tr8(const char *text)
 {
     return QString::fromUtf8(text);
@@ -123,7 +120,7 @@ UnpackResult unpackProgramFiles(
     const QStringList names = programFilesOf(system);
     if (names.isEmpty())
         return {{}, tr8(kNoSystem)};
-    ziparchive::Reader reader(zipPath, kMaxEntry);
+    ziparchive::Reader reader(zipPath, quint64(kMaxReleaseBytes));
     QString reason = reader.open();
     if (!reason.isEmpty())
         return {{}, reason};
